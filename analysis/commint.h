@@ -1,0 +1,51 @@
+// The common-interval summary: time span and optimum common interval of a series catalogue.
+#ifndef CORVANE_ANALYSIS_COMMINT_H
+#define CORVANE_ANALYSIS_COMMINT_H
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "textio/textio.h"
+
+namespace corvane {
+
+/// The best candidate of the optimum-interval search.
+struct Interval {
+  std::int32_t start = 0;
+  std::int32_t end = 0;
+  std::int32_t years = 0;
+  std::int32_t series = 0;
+  std::int64_t rings = 0;  ///< years x series
+  friend bool operator==(const Interval&, const Interval&) = default;
+};
+
+/// The 40-character sort record of one series: last year, 9000 - first year, value count,
+/// first year and the catalogue size in 5 columns each (asterisks when a value does not fit),
+/// two blanks, the 8-character ID, five blanks.
+std::array<char, 40> sort_record(std::int32_t first_year, std::int32_t values, std::int32_t series,
+                                 std::span<const char, 8> id);
+
+/// The optimum common interval over series given by sorted position (first and last years as
+/// read back from their records) and the end-year list (distinct last years in sorted order).
+/// Maximises years x series covering the whole span over every pair of an end year of the list
+/// and a start year of a position; among equal products the first pair in the order (end-year
+/// position, sorted position) wins; no positive product leaves every figure 0.
+/// Runs in O(end years x distinct first years) at worst, and bounds itself: end years and start
+/// years that cannot beat the best so far are passed over.
+Interval optimum_interval(std::span<const std::int32_t> first_years,
+                          std::span<const std::int32_t> last_years,
+                          std::span<const std::int32_t> end_years);
+
+/// Appends the boxed summary of the catalogue (series 1..n: first years, IDs, value counts) to
+/// `report`. When a sort record cannot be read back (a year beyond five columns), that record
+/// goes to `report` as a free-form line, " error reading sqc)" to `console`, and no box is
+/// written. `capacity` bounds the end-year list; n must not exceed it.
+void Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
+             std::span<const std::array<char, 8>> ID, std::span<const std::int32_t> N,
+             std::int32_t n, Sink& report, Sink& console);
+
+}  // namespace corvane
+
+#endif  // CORVANE_ANALYSIS_COMMINT_H

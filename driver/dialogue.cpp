@@ -1,0 +1,225 @@
+// Banner, questions and intake of the file names; creation of the report file.
+#include "driver/dialogue.h"
+
+#include <filesystem>
+
+namespace corvane {
+
+namespace {
+
+const Layout& banner() {
+  static const Layout layout{
+      line_break(),
+      blanks(13), literal("Program Corvane reports the contents of"), line_break(),
+      blanks(13), literal("of decade format Ring-Width data files and/or "), line_break(),
+      blanks(13), literal("VELMOR Chronology files."), line_break(),
+      line_break(),
+      blanks(13), literal("Current dimentions are:"), line_break(),
+      blanks(13), literal("  Max: records in a single file = "), integer(8), line_break(),
+      blanks(13), literal("  Max: record length            = "), integer(8), line_break(),
+      blanks(13), literal("  Max: files                    = "), integer(8), line_break()};
+  return layout;
+}
+
+const Layout& list_question() {
+  static const Layout layout{
+      line_break(),
+      blanks(13), literal("Read in file names from a .lst file?"), line_break(),
+      blanks(13), literal("  [ This is a simple text file containing one "), line_break(),
+      blanks(13), literal("         column of data file names.           ]"), line_break()};
+  return layout;
+}
+
+const Layout& logical_prompt() {
+  static const Layout layout{blanks(13), literal("Answer [T]rue or [F]alse :  "), hold()};
+  return layout;
+}
+
+const Layout& list_name_prompt() {
+  static const Layout layout{line_break(), blanks(13), literal("List- file name ==> "), hold()};
+  return layout;
+}
+
+const Layout& file_name_prompt() {
+  static const Layout layout{line_break(), blanks(13), literal("Enter file name :  "), hold()};
+  return layout;
+}
+
+const Layout& name_field() {
+  static const Layout layout{text()};
+  return layout;
+}
+
+const Layout& opening_files() {
+  static const Layout layout{line_break(), blanks(13), literal("Openning files:")};
+  return layout;
+}
+
+const Layout& list_echo() {
+  static const Layout layout{blanks(13), integer(4), blanks(1), text()};
+  return layout;
+}
+
+const Layout& missing_file() {
+  static const Layout layout{line_break(), literal(" This file "), text(),
+                             literal(" DOES NOT exist"), line_break()};
+  return layout;
+}
+
+const Layout& input_file_line(std::int32_t indent) {
+  static const Layout report{line_break(), blanks(1), literal("Input file for this run : "), text()};
+  static const Layout console{line_break(), blanks(13), literal("Input file for this run : "),
+                              text()};
+  return indent == 1 ? report : console;
+}
+
+const Layout& layout_question() {
+  static const Layout layout{line_break(), blanks(13), literal("Measurements or Chronologies?")};
+  return layout;
+}
+
+const Layout& layout_prompt() {
+  static const Layout layout{blanks(13), literal("[1] rrw  [2] crn  : "), hold()};
+  return layout;
+}
+
+const Layout& digit_field() {
+  static const Layout layout{integer(1)};
+  return layout;
+}
+
+// Reads one name answer or list line into a 40-character field.
+std::string read_name_answer(Services& io) {
+  std::string name(kNameWidth, ' ');
+  const Var var = Var::text(name);
+  io.read_answer(name_field(), std::span<const Var>(&var, 1));
+  return name;
+}
+
+void read_list(Services& io, Intake& intake) {
+  io.prompt(list_name_prompt());
+  intake.input_name = read_name_answer(io);
+  io.open_existing(kInputHandle, intake.input_name);
+  io.write_line(kConsole, opening_files());
+  intake.file_names.reserve(kMaxListNames);
+  for (std::int32_t p = 1; p <= kMaxListNames; ++p) {
+    std::string name(kNameWidth, ' ');
+    const Var var = Var::text(name);
+    const ReadResult r =
+        io.read_line(kInputHandle, name_field(), std::span<const Var>(&var, 1), Handling::end);
+    if (r.outcome == ReadOutcome::end_of_file) break;
+    const Value echo[] = {p, std::string_view(name)};
+    io.write_line(kConsole, list_echo(), echo);
+    intake.file_names.push_back(std::move(name));
+    ++intake.file_count;
+  }
+  io.close_file(kInputHandle);
+}
+
+void take_single_file(Services& io, Intake& intake) {
+  io.prompt(file_name_prompt());
+  intake.input_name = read_name_answer(io);
+  if (!io.file_exists(intake.input_name)) {
+    write_missing_file_warning(io, kConsole, intake.input_name);
+    io.write_free_form(kConsole, "Program Terminating");
+    io.wait_for_return("Hit RETURN to Quit");
+    io.stop_run(" ", kExitStopped);
+  }
+  intake.file_names.assign(1, intake.input_name);
+  intake.file_count = 1;
+  io.write_free_form(kConsole);
+  io.open_existing(kInputHandle, intake.input_name);
+}
+
+void refuse_collisions(Services& io, const Intake& intake) {
+  const auto refuse = [&](std::string_view what, std::string_view name) {
+    io.stop_run("The report file \"" + std::string(trim_name(intake.report_name)) +
+                    "\" would overwrite the " + std::string(what) + " \"" +
+                    std::string(trim_name(name)) +
+                    "\"; the run stops and no report is written. Rename the input file.",
+                kExitStopped);
+  };
+  if (same_file(intake.report_name, intake.input_name)) {
+    refuse(intake.from_list ? "list file" : "data file", intake.input_name);
+  }
+  if (!intake.from_list) return;
+  for (const std::string& name : intake.file_names) {
+    if (same_file(intake.report_name, name)) refuse("data file", name);
+  }
+}
+
+void open_report(Services& io, Intake& intake) {
+  intake.report_name = make_report_name(intake.input_name);
+  refuse_collisions(io, intake);
+  io.open_for_writing(kReportHandle, intake.report_name);
+  const Value name[] = {std::string_view(intake.input_name)};
+  io.write_line(kReportHandle, input_file_line(1), name);
+  io.write_line(kConsole, input_file_line(13), name);
+}
+
+void ask_layout(Services& io, Intake& intake) {
+  for (;;) {
+    io.write_line(kConsole, layout_question());
+    io.prompt(layout_prompt());
+    std::int32_t choice = 0;
+    const Var var = Var::of(choice);
+    io.read_answer(digit_field(), std::span<const Var>(&var, 1));
+    if (choice == 1 || choice == 2) {
+      intake.layout_choice = choice;
+      intake.code = choice == 1 ? LayoutCode::mr : LayoutCode::ir;
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+void write_missing_file_warning(Services& io, int handle, std::string_view name) {
+  io.write_free_form(handle, "Warning");
+  const Value values[] = {name};
+  io.write_line(handle, missing_file(), values);
+}
+
+bool parse_logical(std::string_view answer) {
+  std::size_t i = answer.find_first_not_of(' ');
+  if (i == std::string_view::npos) return false;
+  if (answer[i] == '.') ++i;
+  return i < answer.size() && (answer[i] == 'T' || answer[i] == 't');
+}
+
+std::string make_report_name(std::string_view input_name) {
+  std::string_view lead = input_name.substr(0, std::min(input_name.find(' '), input_name.size()));
+  lead = lead.substr(0, 36);
+  return fit(std::string(lead) + "_rec", kNameWidth);
+}
+
+bool same_file(std::string_view a, std::string_view b) {
+  const std::string_view ta = trim_name(a), tb = trim_name(b);
+  if (ta.empty() || tb.empty()) return false;
+  if (ta == tb) return true;
+  namespace fs = std::filesystem;
+  std::error_code ec1, ec2;
+  const fs::path pa = fs::weakly_canonical(fs::path(ta), ec1);
+  const fs::path pb = fs::weakly_canonical(fs::path(tb), ec2);
+  if (!ec1 && !ec2 && pa == pb) return true;
+  std::error_code ec;
+  return fs::exists(fs::path(ta), ec) && fs::exists(fs::path(tb), ec) &&
+         fs::equivalent(fs::path(ta), fs::path(tb), ec);
+}
+
+void run_intake(Services& io, Intake& intake) {
+  const Value limits[] = {kMaxSeries, kMaxValues, kMaxFiles};
+  io.write_line(kConsole, banner(), limits);
+  io.write_line(kConsole, list_question());
+  io.prompt(logical_prompt());
+  intake.from_list = parse_logical(io.read_answer_text());
+  if (intake.from_list) {
+    read_list(io, intake);
+  } else {
+    take_single_file(io, intake);
+  }
+  open_report(io, intake);
+  ask_layout(io, intake);
+}
+
+}  // namespace corvane

@@ -1,0 +1,57 @@
+// The dialogue of a run: banner, the three questions, intake of the file names, report file.
+#ifndef CORVANE_DRIVER_DIALOGUE_H
+#define CORVANE_DRIVER_DIALOGUE_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "readers/readers.h"
+#include "textio/textio.h"
+
+namespace corvane {
+
+/// Series in the catalogue of one run ("records in a single file" of the banner).
+inline constexpr std::int32_t kMaxSeries = 15000;
+/// Files shown in the banner; a list file supplies at most kMaxListNames.
+inline constexpr std::int32_t kMaxFiles = 400;
+inline constexpr std::int32_t kMaxListNames = 399;
+/// Width of every file name field.
+inline constexpr std::size_t kNameWidth = 40;
+
+/// What the intake leaves for the rest of the run.
+struct Intake {
+  bool from_list = false;
+  std::string input_name;               ///< 40 characters, blank padded
+  std::vector<std::string> file_names;  ///< 40 characters each, at most kMaxListNames
+  std::int32_t file_count = 0;
+  std::int32_t layout_choice = 0;       ///< 1 measurements, 2 chronologies
+  LayoutCode code = LayoutCode::mr;
+  std::string report_name;              ///< 40 characters, blank padded
+};
+
+/// The logical answer: leading blanks and one "." skipped, then true for "T" or "t".
+bool parse_logical(std::string_view answer);
+
+/// The report's name: the input name up to its first blank (at most 36 characters) and "_rec",
+/// padded to 40 characters.
+std::string make_report_name(std::string_view input_name);
+
+/// True when two names name the same file: the same text, the same canonical path, or the
+/// same file on disk.
+bool same_file(std::string_view a, std::string_view b);
+
+/// Writes the missing-file warning for a 40-character name to the console or a file: a line
+/// " Warning", an empty line, " This file <name> DOES NOT exist", an empty line.
+void write_missing_file_warning(Services& io, int handle, std::string_view name);
+
+/// Runs the dialogue up to the layout answer. On return the report file (kReportHandle) is open
+/// with its first line, and in single-file mode the data file (kInputHandle) too. Ends the run
+/// (RunEnd) on a missing single file, a report name that would overwrite an input, or an
+/// unhandled failure.
+void run_intake(Services& io, Intake& intake);
+
+}  // namespace corvane
+
+#endif  // CORVANE_DRIVER_DIALOGUE_H

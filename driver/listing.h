@@ -1,0 +1,33 @@
+// The series catalogue of a run and the listing of every series of every file.
+#ifndef CORVANE_DRIVER_LISTING_H
+#define CORVANE_DRIVER_LISTING_H
+
+#include <cstdint>
+#include <vector>
+
+#include "driver/dialogue.h"
+
+namespace corvane {
+
+/// One entry per series of the whole run, in reading order, as parallel lists with room for
+/// kMaxSeries entries, allocated once.
+struct Catalogue {
+  Catalogue();
+  std::vector<SeriesId> ID;
+  std::vector<std::int32_t> IYR;  ///< first year (negated for a decade-layout ID ending in "-")
+  std::vector<std::int32_t> LYR;  ///< IYR + N - 1
+  std::vector<std::int32_t> N;
+  std::int32_t count = 0;
+};
+
+/// The mean of n values: summed in double precision, rounded to float, divided in float.
+float series_mean(std::span<const float> values);
+
+/// Reads and lists every file of the intake in turn: headings, missing-file warnings, one line
+/// per series (report, then console), per-file and running totals on the console. A 15001st
+/// series stops the run (exit 1) with nothing of it stored.
+void run_listing(Services& io, const Intake& intake, Catalogue& catalogue);
+
+}  // namespace corvane
+
+#endif  // CORVANE_DRIVER_LISTING_H

@@ -1,0 +1,51 @@
+// Series readers: one series per call from an open data file, in the decade layouts or the
+// self-describing layout.
+#ifndef CORVANE_READERS_READERS_H
+#define CORVANE_READERS_READERS_H
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "textio/textio.h"
+
+namespace corvane {
+
+/// Values a caller holds for one series (the record length of the banner).
+inline constexpr std::int32_t kMaxValues = 10000;
+/// Text lines that one call of trrw passes over before it stops the run.
+inline constexpr std::int32_t kMaxTextLines = 25;
+/// The value count and series counter that report the end of a file.
+inline constexpr std::int32_t kEndOfFile = -999;
+
+/// The two decade layouts: "mr" measurements (ten 6-column values a line, closed by 999 or
+/// -9999), "ir" indices (ten 4-column values with 3-column counts, closed by 9990 or more).
+enum class LayoutCode : std::uint8_t { mr, ir };
+
+/// An 8-character series identifier.
+using SeriesId = std::array<char, 8>;
+
+/// Reads one series from the open file `handle`, by the layout `code`.
+///
+/// Usage is: set `counter` to 0, then call again and again while the counter comes back 1 or
+/// more; each such call delivers `id`, `first_year` (the year field as written) and `n` values
+/// in values[0..n). A counter and `n` of -999 report the end of the file (or a failed read);
+/// a series not closed by its end marker when the file ends is not returned. `self_describing`
+/// tells whether the series came from the self-describing layout. `values` must hold
+/// kMaxValues; a longer series stops the run (exit 1), as does a 26th text line in one call.
+void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
+          std::int32_t& counter, Services& io, int handle, LayoutCode code,
+          bool& self_describing);
+
+/// Reads one self-describing series from `handle`, positioned at its "#" title line: the title
+/// (replaced by later lines that do not begin "n  "), the count line (count in columns 3-10,
+/// first year in 13-20, a field description in 23-30) and the values as that description lays
+/// them out. `n` is -999 when the file ends before a count line. After a value that fails to
+/// convert, or an early end, a message goes to the console and the series is returned with the
+/// values read so far; the rest of its value lines are passed over.
+void datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
+           std::int32_t& first_year, Services& io, int handle);
+
+}  // namespace corvane
+
+#endif  // CORVANE_READERS_READERS_H

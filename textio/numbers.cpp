@@ -1,0 +1,197 @@
+// Field rules for single numeric fields: integer and real input, integer and fixed-point output.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "textio/textio.h"
+
+namespace corvane {
+
+bool parse_integer_field(std::string_view field, std::int32_t& out) {
+  std::int64_t acc = 0;
+  bool negative = false;
+  bool sign = false;
+  bool digits = false;
+  for (const char c : field) {
+    if (c == ' ') continue;
+    if (c >= '0' && c <= '9') {
+      digits = true;
+      acc = acc * 10 + (c - '0');
+      if (acc > 2147483648LL) return false;
+    } else if ((c == '+' || c == '-') && !sign && !digits) {
+      sign = true;
+      negative = c == '-';
+    } else {
+      return false;
+    }
+  }
+  if (!digits) {
+    if (sign) return false;
+    out = 0;
+    return true;
+  }
+  if (negative) acc = -acc;
+  if (acc > 2147483647LL) return false;
+  out = static_cast<std::int32_t>(acc);
+  return true;
+}
+
+namespace {
+
+// Builds "<digits>e<exponent>" for from_chars. Mantissas longer than the local buffer go
+// through a heap string: such fields are rare, and correct rounding needs every digit.
+bool convert_decimal(bool negative, std::string_view digits, std::int64_t exponent, float& out) {
+  // Leading zeros carry no value; an all-zero mantissa is zero whatever the exponent.
+  std::size_t first = digits.find_first_not_of('0');
+  if (first == std::string_view::npos) {
+    out = negative ? -0.0f : 0.0f;
+    return true;
+  }
+  digits.remove_prefix(first);
+  // Exponents far beyond float's range are decided without from_chars.
+  const std::int64_t magnitude = exponent + static_cast<std::int64_t>(digits.size());
+  if (magnitude > 40) return false;
+  if (magnitude < -60) {
+    out = negative ? -0.0f : 0.0f;
+    return true;
+  }
+  char local[160];
+  std::string heap;
+  char* buf = local;
+  const std::size_t need = digits.size() + 2 + 24;
+  if (need > sizeof local) {
+    heap.resize(need);
+    buf = heap.data();
+  }
+  char* p = buf;
+  if (negative) *p++ = '-';
+  std::memcpy(p, digits.data(), digits.size());
+  p += digits.size();
+  *p++ = 'e';
+  p = std::to_chars(p, buf + need, exponent).ptr;
+  float value = 0.0f;
+  const auto [end, ec] = std::from_chars(buf, p, value, std::chars_format::scientific);
+  if (ec == std::errc::result_out_of_range) {
+    if (magnitude > 0) return false;  // overflow
+    out = negative ? -0.0f : 0.0f;    // underflow to zero
+    return true;
+  }
+  if (ec != std::errc() || end != p) return false;
+  out = value;
+  return true;
+}
+
+}  // namespace
+
+bool parse_real_field(std::string_view field, std::int32_t decimals, float& out) {
+  // Gather the significant characters (blanks are ignored) in one pass; digits are copied to
+  // a compact buffer only when the field is longer than the local one.
+  char local[128];
+  std::string heap;
+  char* digits = local;
+  if (field.size() > sizeof local) {
+    heap.resize(field.size());
+    digits = heap.data();
+  }
+  std::size_t ndigits = 0;
+  bool negative = false, sign = false, point = false, any = false;
+  std::int64_t after_point = 0;
+  std::size_t i = 0;
+  const std::size_t n = field.size();
+  for (; i < n; ++i) {
+    const char c = field[i];
+    if (c == ' ') continue;
+    if (c >= '0' && c <= '9') {
+      any = true;
+      digits[ndigits++] = c;
+      if (point) ++after_point;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else if ((c == '+' || c == '-') && !sign && !any && !point) {
+      sign = true;
+      negative = c == '-';
+    } else if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+      break;
+    } else {
+      return false;
+    }
+  }
+  std::int64_t exponent = 0;
+  if (i < n) {
+    if (!any) return false;
+    ++i;  // the exponent letter
+    bool exp_negative = false, exp_sign = false, exp_digits = false;
+    for (; i < n; ++i) {
+      const char c = field[i];
+      if (c == ' ') continue;
+      if (c >= '0' && c <= '9') {
+        exp_digits = true;
+        if (exponent < 1000000) exponent = exponent * 10 + (c - '0');
+      } else if ((c == '+' || c == '-') && !exp_sign && !exp_digits) {
+        exp_sign = true;
+        exp_negative = c == '-';
+      } else {
+        return false;
+      }
+    }
+    if (!exp_digits) return false;
+    if (exp_negative) exponent = -exponent;
+  }
+  if (!any) {
+    if (sign || point) return false;
+    out = 0.0f;
+    return true;
+  }
+  exponent -= point ? after_point : decimals;
+  return convert_decimal(negative, std::string_view(digits, ndigits), exponent, out);
+}
+
+void format_integer(std::string& out, std::int32_t value, std::int32_t width) {
+  char buf[16];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value);
+  const auto len = static_cast<std::int32_t>(res.ptr - buf);
+  if (len > width) {
+    out.append(static_cast<std::size_t>(width), '*');
+    return;
+  }
+  out.append(static_cast<std::size_t>(width - len), ' ');
+  out.append(buf, static_cast<std::size_t>(len));
+}
+
+void format_fixed(std::string& out, double value, std::int32_t width, std::int32_t decimals) {
+  if (width <= 0) return;
+  if (!std::isfinite(value)) {
+    out.append(static_cast<std::size_t>(width), '*');
+    return;
+  }
+  char buf[400];
+  const auto res = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::fixed,
+                                 decimals < 0 ? 0 : decimals);
+  if (res.ec != std::errc()) {
+    out.append(static_cast<std::size_t>(width), '*');
+    return;
+  }
+  char* end = res.ptr;
+  if (decimals <= 0) *end++ = '.';  // the point stands even without decimals
+  std::string_view text(buf, static_cast<std::size_t>(end - buf));
+  std::string_view sign;
+  if (!text.empty() && text.front() == '-') {
+    sign = text.substr(0, 1);
+    text.remove_prefix(1);
+  }
+  auto len = static_cast<std::int32_t>(sign.size() + text.size());
+  // "0.500" may drop its zero when that alone makes it fit.
+  if (len > width && text.size() >= 2 && text[0] == '0' && text[1] == '.') {
+    text.remove_prefix(1);
+    --len;
+  }
+  if (len > width) {
+    out.append(static_cast<std::size_t>(width), '*');
+    return;
+  }
+  out.append(static_cast<std::size_t>(width - len), ' ');
+  out.append(sign);
+  out.append(text);
+}
+
+}  // namespace corvane

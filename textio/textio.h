@@ -1,0 +1,436 @@
+// Fixed-column text records, and the console and file services built on them.
+//
+// This header is the one door to text for the rest of the program: every line that is read
+// or written goes through a Layout, applied by the functions and services declared here.
+//
+// Conventions that hold throughout:
+//  - Columns are numbered from 1. One byte is one column; only the space character is a blank.
+//  - A Layout is prepared once (built from items, or parsed from a field description) and can
+//    then be applied to any number of lines. Applying it does not allocate.
+//  - Reads report an outcome (done, conversion failure, end of file); they never throw.
+//  - Only the services' own end-of-run paths (stop_run, unhandled failures) throw RunEnd,
+//    which the program's entry point alone catches and turns into an exit status.
+#ifndef CORVANE_TEXTIO_TEXTIO_H
+#define CORVANE_TEXTIO_TEXTIO_H
+
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvane {
+
+// ---------------------------------------------------------------------------------------------
+// Layout items
+// ---------------------------------------------------------------------------------------------
+
+/// One item of a layout, as the builders below make it. Repetitions hold their children.
+struct Item {
+  enum class Kind : std::uint8_t {
+    blanks,      ///< n blanks out; n columns skipped in
+    literal,     ///< the text exactly (output only)
+    integer,     ///< integer field of width w
+    real,        ///< real field of width w with d decimals (fixed-point on output)
+    text,        ///< text field of natural width (the value's or variable's own length)
+    text_width,  ///< text field of width w
+    column,      ///< column position n
+    line_break,  ///< end the line, begin the next
+    hold,        ///< last item only: the last line is not ended (output only)
+    repeat,      ///< children repeated `count` times; `bracketed` tells a group from one item
+  };
+  Kind kind = Kind::blanks;
+  std::int32_t width = 0;     ///< n for blanks and column, w for fields
+  std::int32_t decimals = 0;  ///< d for real fields
+  std::int32_t count = 1;     ///< repeat count
+  bool bracketed = false;     ///< repeat of a bracketed group (the layout resumes from it)
+  std::string text;           ///< literal text
+  std::vector<Item> children;
+};
+
+/// Builders for layout items. `repeat(k, item)` repeats one item (not a bracketed group);
+/// `group(k, {...})` is a bracketed group, from which a layout resumes when values outlast it.
+Item blanks(std::int32_t n);
+Item literal(std::string_view text);
+Item integer(std::int32_t width);
+Item fixed(std::int32_t width, std::int32_t decimals);
+Item text();
+Item text(std::int32_t width);
+Item column(std::int32_t n);
+Item line_break();
+Item hold();
+Item repeat(std::int32_t count, Item item);
+Item group(std::int32_t count, std::initializer_list<Item> items);
+Item group(std::int32_t count, std::vector<Item> items);
+
+// ---------------------------------------------------------------------------------------------
+// Values written and variables read
+// ---------------------------------------------------------------------------------------------
+
+/// A value for output: an integer, a real or a text. Texts are viewed, not copied.
+struct Value {
+  enum class Kind : std::uint8_t { integer, real, text };
+  Kind kind;
+  std::int32_t i = 0;
+  double r = 0.0;
+  std::string_view s;
+  constexpr Value(std::int32_t v) : kind(Kind::integer), i(v) {}  // NOLINT(runtime/explicit)
+  constexpr Value(double v) : kind(Kind::real), r(v) {}           // NOLINT(runtime/explicit)
+  constexpr Value(float v) : kind(Kind::real), r(v) {}            // NOLINT(runtime/explicit)
+  constexpr Value(std::string_view v) : kind(Kind::text), s(v) {}  // NOLINT(runtime/explicit)
+  constexpr Value(const char* v) : kind(Kind::text), s(v) {}       // NOLINT(runtime/explicit)
+};
+
+/// A variable for input. A text variable has a fixed length and is always full (blank padded).
+/// An array variable takes as many fields in a row as it has elements.
+/// Integer fields store into integer variables; real fields, and integer fields of a parsed
+/// description, store into real variables. A field that does not suit its variable's kind is
+/// a conversion failure.
+struct Var {
+  enum class Kind : std::uint8_t { integer, real, text };
+  Kind kind;
+  void* p;
+  std::int32_t count;  ///< elements (integer, real) or characters (text)
+  static Var of(std::int32_t& v) { return {Kind::integer, &v, 1}; }
+  static Var of(float& v) { return {Kind::real, &v, 1}; }
+  static Var of(std::span<std::int32_t> v) {
+    return {Kind::integer, v.data(), static_cast<std::int32_t>(v.size())};
+  }
+  static Var of(std::span<float> v) {
+    return {Kind::real, v.data(), static_cast<std::int32_t>(v.size())};
+  }
+  /// A text variable of `length` characters at `p`.
+  static Var text(char* p, std::int32_t length) { return {Kind::text, p, length}; }
+  static Var text(std::string& s) { return {Kind::text, s.data(), static_cast<std::int32_t>(s.size())}; }
+};
+
+/// Outcome of a read.
+enum class ReadOutcome : std::uint8_t { done, conversion_failure, end_of_file };
+
+/// What a read did: its outcome, how many lines it took, how many values it stored
+/// (an array of k elements counts k), and on a conversion failure the 1-based column where
+/// the failing field begins.
+struct ReadResult {
+  ReadOutcome outcome = ReadOutcome::done;
+  std::int32_t lines = 0;
+  std::int32_t values = 0;
+  std::int32_t failed_column = 0;
+};
+
+/// The text that a conversion failure reports.
+inline constexpr std::string_view kIllegalCharacter = "Illegal character in numeric input";
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+// ---------------------------------------------------------------------------------------------
+
+/// A prepared layout: the items flattened once into a list of steps, with the step from which
+/// the layout is taken up again when the values outlast it (the last bracketed group that
+/// stands directly in the layout, or its beginning). Immutable after construction.
+class Layout {
+ public:
+  Layout() = default;
+  Layout(std::initializer_list<Item> items);
+  explicit Layout(const std::vector<Item>& items);
+
+  /// One flattened step. Repetitions are expanded; columns of natural-width text fields are
+  /// only known when applied.
+  struct Step {
+    Item::Kind kind;
+    std::int32_t width;
+    std::int32_t decimals;
+    std::uint32_t text_index;  // literal: index into texts_
+  };
+
+  std::span<const Step> steps() const { return steps_; }
+  std::size_t resume_step() const { return resume_; }
+  std::string_view literal_text(const Step& s) const { return texts_[s.text_index]; }
+  /// True when the layout holds at least one field that takes a value.
+  bool has_fields() const { return field_count_ > 0; }
+  /// True when the layout ends with a hold.
+  bool holds() const { return holds_; }
+
+  /// The number of lines that reading `values` values by this layout spans (0 for none).
+  std::int32_t lines_for(std::int64_t values) const;
+
+ private:
+  void flatten(const std::vector<Item>& items, bool top);
+  std::vector<Step> steps_;
+  std::vector<std::string> texts_;
+  std::size_t resume_ = 0;
+  std::int32_t field_count_ = 0;
+  bool holds_ = false;
+};
+
+/// Parses a field description of the parenthesised notation that self-describing series carry,
+/// such as "(10F8.3)": one list of items separated by commas, each an optional repeat count and
+/// one of Fw.d, Ew.d, Dw.d, Gw.d (real fields), Iw (integer field, stored as a real), nX
+/// (skip n columns); upper or lower case; blanks ignored; only blanks outside the parentheses;
+/// counts and widths at least 1; at least one value item. Returns nothing when the text is no
+/// such description.
+std::optional<Layout> parse_description(std::string_view text);
+
+// ---------------------------------------------------------------------------------------------
+// Field rules on single fields (exposed for the readers' fast paths and for tests)
+// ---------------------------------------------------------------------------------------------
+
+/// Integer field rule: blanks anywhere are ignored, then an optional sign and decimal digits;
+/// all blanks read 0. A lone sign, any other character, or a value outside 32 bits fails.
+bool parse_integer_field(std::string_view field, std::int32_t& out);
+
+/// Real field rule with d implied decimals: blanks ignored; an optional sign, digits with at
+/// most one point, an optional exponent (E or D, optional sign, digits). At least one digit.
+/// Without a point the last d digits are decimals. Converted straight from the decimal text to
+/// the nearest float. All blanks read 0. Anything else, or a value beyond float's range, fails.
+bool parse_real_field(std::string_view field, std::int32_t decimals, float& out);
+
+/// Appends an integer right-aligned in w columns (w asterisks when it does not fit).
+void format_integer(std::string& out, std::int32_t value, std::int32_t width);
+
+/// Appends a value rounded to d decimals (ties to even on the exact binary value) right-aligned
+/// in w columns; "0." loses its zero when only that makes it fit; w asterisks when it does not
+/// fit or is not finite. A negative value that rounds to zero keeps its sign.
+void format_fixed(std::string& out, double value, std::int32_t width, std::int32_t decimals);
+
+// ---------------------------------------------------------------------------------------------
+// Applying layouts
+// ---------------------------------------------------------------------------------------------
+
+/// Where rendered text goes.
+class Sink {
+ public:
+  virtual ~Sink() = default;
+  virtual void put(std::string_view text) = 0;
+};
+
+/// Where lines to be read come from. The view returned stays valid until the next call.
+class LineSource {
+ public:
+  virtual ~LineSource() = default;
+  /// The next line without its line end, or nothing at the end (or on a failed read).
+  virtual std::optional<std::string_view> next_line() = 0;
+};
+
+/// Renders values through a layout into `out` (appended): every line ends with a line feed but
+/// the last one of a layout that ends with a hold. When the values run out, output stops at
+/// the next field that would need one; when they outlast the layout, it is taken up again on a
+/// new line from its resume step.
+void render_layout(std::string& out, const Layout& layout, std::span<const Value> values);
+
+/// render_layout, then the text put to `sink` at once.
+void write_layout(Sink& sink, const Layout& layout, std::span<const Value> values = {});
+
+/// A free-form output line: one blank, then the text in full, then a line end. Without a text,
+/// an empty line.
+void write_free_form(Sink& sink, std::optional<std::string_view> text = std::nullopt);
+
+/// Reads the variables from lines of `source`; a line shorter than the layout reads as if
+/// padded with blanks, what the layout does not reach is ignored. When the variables outlast
+/// the layout the next line is read, the layout taken up again from its resume step. Variables
+/// filled before a failure or the end keep their new values.
+ReadResult read_layout(LineSource& source, const Layout& layout, std::span<const Var> vars);
+
+/// read_layout with `text` as the only line: needing a second line is end of file.
+ReadResult read_layout_from_text(std::string_view text, const Layout& layout,
+                                 std::span<const Var> vars);
+
+// ---------------------------------------------------------------------------------------------
+// Line files
+// ---------------------------------------------------------------------------------------------
+
+/// A sequential text file read line by line through a fixed buffer: the carriage returns that
+/// end a line are dropped, a line is kept up to kMaxLineLength bytes (the rest of it is read
+/// past, never stored), and one step back is possible.
+class LineFile : public LineSource {
+ public:
+  static constexpr std::size_t kMaxLineLength = 1u << 17;
+  explicit LineFile(std::FILE* file, bool owns = true);
+  ~LineFile() override;
+  LineFile(const LineFile&) = delete;
+  LineFile& operator=(const LineFile&) = delete;
+
+  std::optional<std::string_view> next_line() override;
+  /// Makes the next next_line() return the line returned last once more.
+  void step_back();
+  /// True when the last next_line() ended on a failed read rather than the file's end.
+  bool failed() const { return failed_; }
+  int error_number() const { return errno_; }
+
+ private:
+  bool refill();
+  std::FILE* file_;
+  bool owns_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t begin_ = 0, end_ = 0;
+  std::string long_line_;
+  std::string_view last_;
+  bool have_last_ = false, replay_ = false, eof_ = false, failed_ = false;
+  int errno_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Console and file services
+// ---------------------------------------------------------------------------------------------
+
+/// The text console: standard output for the dialogue and listing, standard error for error
+/// reports, standard input for answers.
+class Console {
+ public:
+  virtual ~Console() = default;
+  virtual void write(std::string_view text) = 0;
+  virtual void write_error(std::string_view text) = 0;
+  /// The next answer line without its line end; nothing at the end of input.
+  virtual std::optional<std::string_view> read_line() = 0;
+  virtual void flush() = 0;
+  /// True once a write to standard output has failed.
+  virtual bool write_failed() const = 0;
+};
+
+/// The console of the process: stdin, stdout and stderr, buffered, flushed before every read.
+class StdConsole : public Console {
+ public:
+  StdConsole();
+  ~StdConsole() override;
+  void write(std::string_view text) override;
+  void write_error(std::string_view text) override;
+  std::optional<std::string_view> read_line() override;
+  void flush() override;
+  bool write_failed() const override { return failed_; }
+
+ private:
+  LineFile in_;
+  std::string out_;
+  bool failed_ = false;
+};
+
+/// A console held in memory, for tests: answers are scripted, output is collected.
+class MemoryConsole : public Console {
+ public:
+  explicit MemoryConsole(std::string input = {}) : input_(std::move(input)) {}
+  void write(std::string_view text) override { out += text; }
+  void write_error(std::string_view text) override { err += text; }
+  std::optional<std::string_view> read_line() override;
+  void flush() override {}
+  bool write_failed() const override { return false; }
+  std::string out;
+  std::string err;
+
+ private:
+  std::string input_;
+  std::size_t pos_ = 0;
+  std::string line_;
+};
+
+/// Thrown by the services to end the run; caught only by the program's entry point.
+struct RunEnd {
+  int status;
+};
+
+/// What a read states as its own handling; an outcome not handled ends the run with an error
+/// report.
+enum class Handling : std::uint8_t { none = 0, end = 1, conversion = 2, both = 3 };
+
+/// File handles that the program uses.
+inline constexpr int kConsole = 0;
+inline constexpr int kInputHandle = 13;
+inline constexpr int kReportHandle = 15;
+
+/// Exit statuses.
+inline constexpr int kExitNormal = 0;
+inline constexpr int kExitStopped = 1;
+inline constexpr int kExitFailure = 2;
+
+/// Console and file services. Usage is: open_existing or open_for_writing a handle, then
+/// read_line / read_text / step_back or write_line / write_free_form on it, then close_file.
+/// The console (kConsole) is always open. Names are 40-character fields: trailing blanks are not
+/// part of the name; a name of blanks only, or holding a NUL byte, names no file.
+class Services {
+ public:
+  explicit Services(Console& console);
+  ~Services();
+  Services(const Services&) = delete;
+  Services& operator=(const Services&) = delete;
+
+  Console& console() { return console_; }
+
+  /// Writes a layout ending with a hold to the console; the answer follows on the same line.
+  void prompt(const Layout& layout, std::span<const Value> values = {});
+  /// Reads the next console line by the layout; outcomes not handled end the run.
+  ReadResult read_answer(const Layout& layout, std::span<const Var> vars,
+                         Handling handling = Handling::none);
+  /// Reads the next console line as it stands; its end ends the run with an error report.
+  std::string_view read_answer_text();
+
+  bool file_exists(std::string_view name) const;
+  /// Opens an existing file for reading from its first line; failure ends the run (report).
+  void open_existing(int handle, std::string_view name);
+  /// Creates or replaces a file for writing; failure ends the run (report).
+  void open_for_writing(int handle, std::string_view name);
+
+  /// Reads the next line of a file by the layout; outcomes not handled end the run.
+  ReadResult read_line(int handle, const Layout& layout, std::span<const Var> vars,
+                       Handling handling = Handling::none);
+  /// The next line of a file as it stands (without its line end), or nothing at its end or on
+  /// a failed read. The view stays valid until the next read on the handle.
+  std::optional<std::string_view> read_text(int handle);
+  /// The handle's file as a line source, for reads that span several lines.
+  LineFile& source(int handle);
+
+  void write_line(int handle, const Layout& layout, std::span<const Value> values = {});
+  /// Writes text as it stands to the console or a file handle.
+  void put(int handle, std::string_view text);
+  void write_free_form(int handle, std::optional<std::string_view> text = std::nullopt);
+  void step_back(int handle);
+  void close_file(int handle);
+  bool is_open(int handle) const;
+
+  /// Shows the text as a free-form line and waits for one console line (its end counts too).
+  void wait_for_return(std::string_view text);
+  /// Ends the run: the message (unless a single blank) and a line end on the console, every
+  /// file closed, then RunEnd with the status.
+  [[noreturn]] void stop_run(std::string_view message, int status);
+  /// Ends the run with an error report on standard error.
+  [[noreturn]] void fail(bool system_error, std::string_view condition, std::string_view operation);
+  /// Ends a held console line, if any, with a line feed.
+  void end_held_line();
+  /// Closes every open file (ending a held line first). Failures to complete a written file are
+  /// reported through the returned text (empty when all went well).
+  std::string close_all();
+
+ private:
+  struct OpenFile;
+  OpenFile* find(int handle) const;
+  OpenFile& need(int handle, std::string_view operation);
+  void put_console(std::string_view text);
+  void check_write(OpenFile& f);
+
+  Console& console_;
+  std::vector<std::unique_ptr<OpenFile>> files_;
+  std::string scratch_;
+  bool held_ = false;
+};
+
+/// Sink that writes to the console or a file handle through the services.
+class HandleSink : public Sink {
+ public:
+  HandleSink(Services& services, int handle) : services_(services), handle_(handle) {}
+  void put(std::string_view text) override;
+
+ private:
+  Services& services_;
+  int handle_;
+};
+
+/// A name field cut to its name: trailing blanks dropped.
+std::string_view trim_name(std::string_view name);
+
+/// A text cut or padded with blanks to exactly `width` characters.
+std::string fit(std::string_view text, std::size_t width);
+
+}  // namespace corvane
+
+#endif  // CORVANE_TEXTIO_TEXTIO_H
