@@ -1,0 +1,94 @@
+// Helpers shared by the tests: temporary directories, files, and runs of the real program.
+#ifndef CORVANE_TESTS_TEST_UTIL_H
+#define CORVANE_TESTS_TEST_UTIL_H
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+namespace corvane::testing {
+
+/// A fresh directory under the system's temporary directory, removed again at the end.
+class TempDir {
+ public:
+  TempDir() {
+    std::random_device rd;
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+      path_ = base / ("corvane-test-" + std::to_string(rd()) + std::to_string(rd()));
+      if (std::filesystem::create_directory(path_)) break;
+    }
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(std::string_view name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void write_file(const std::filesystem::path& p, std::string_view content) {
+  std::ofstream out(p, std::ios::binary);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+inline std::string read_file(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+/// A file of the project's test data (tests/data/...).
+inline std::filesystem::path test_data(std::string_view relative) {
+  return std::filesystem::path(CORVANE_TEST_DATA) / relative;
+}
+
+/// What a run of the real executable left.
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+/// Runs the real executable in `dir` with `input` piped to it; `args` are appended as they
+/// stand (already quoted for the shell).
+inline RunResult run_corvane(const std::filesystem::path& dir, std::string_view input,
+                             std::string_view args = {}) {
+  const auto in = dir / ".stdin", out = dir / ".stdout", err = dir / ".stderr";
+  write_file(in, input);
+  std::ostringstream cmd;
+  cmd << "cd '" << dir.string() << "' && '" << CORVANE_EXE << "' " << args << " < '"
+      << in.string() << "' > '" << out.string() << "' 2> '" << err.string() << "'";
+  const int raw = std::system(cmd.str().c_str());
+  RunResult r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = read_file(out);
+  r.err = read_file(err);
+  std::filesystem::remove(in);
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return r;
+}
+
+/// Text padded with blanks (or cut) to `width` characters.
+inline std::string pad(std::string_view s, std::size_t width) {
+  std::string r(s.substr(0, width));
+  r.resize(width, ' ');
+  return r;
+}
+
+}  // namespace corvane::testing
+
+#endif  // CORVANE_TESTS_TEST_UTIL_H
