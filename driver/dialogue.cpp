@@ -8,25 +8,41 @@ namespace corvane {
 namespace {
 
 const Layout& banner() {
-  static const Layout layout{
-      line_break(),
-      blanks(13), literal("Program Corvane reports the contents of"), line_break(),
-      blanks(13), literal("of decade format Ring-Width data files and/or "), line_break(),
-      blanks(13), literal("VELMOR Chronology files."), line_break(),
-      line_break(),
-      blanks(13), literal("Current dimentions are:"), line_break(),
-      blanks(13), literal("  Max: records in a single file = "), integer(8), line_break(),
-      blanks(13), literal("  Max: record length            = "), integer(8), line_break(),
-      blanks(13), literal("  Max: files                    = "), integer(8), line_break()};
+  static const Layout layout{line_break(),
+                             blanks(13),
+                             literal("Program Corvane reports the contents of"),
+                             line_break(),
+                             blanks(13),
+                             literal("of decade format Ring-Width data files and/or "),
+                             line_break(),
+                             blanks(13),
+                             literal("VELMOR Chronology files."),
+                             line_break(),
+                             line_break(),
+                             blanks(13),
+                             literal("Current dimentions are:"),
+                             line_break(),
+                             blanks(13),
+                             literal("  Max: records in a single file = "),
+                             integer(8),
+                             line_break(),
+                             blanks(13),
+                             literal("  Max: record length            = "),
+                             integer(8),
+                             line_break(),
+                             blanks(13),
+                             literal("  Max: files                    = "),
+                             integer(8),
+                             line_break()};
   return layout;
 }
 
 const Layout& list_question() {
   static const Layout layout{
-      line_break(),
-      blanks(13), literal("Read in file names from a .lst file?"), line_break(),
-      blanks(13), literal("  [ This is a simple text file containing one "), line_break(),
-      blanks(13), literal("         column of data file names.           ]"), line_break()};
+      line_break(), blanks(13), literal("Read in file names from a .lst file?"),
+      line_break(), blanks(13), literal("  [ This is a simple text file containing one "),
+      line_break(), blanks(13), literal("         column of data file names.           ]"),
+      line_break()};
   return layout;
 }
 
@@ -67,7 +83,8 @@ const Layout& missing_file() {
 }
 
 const Layout& input_file_line(std::int32_t indent) {
-  static const Layout report{line_break(), blanks(1), literal("Input file for this run : "), text()};
+  static const Layout report{line_break(), blanks(1), literal("Input file for this run : "),
+                             text()};
   static const Layout console{line_break(), blanks(13), literal("Input file for this run : "),
                               text()};
   return indent == 1 ? report : console;
@@ -199,8 +216,8 @@ bool same_file(std::string_view a, std::string_view b) {
   if (ta == tb) return true;
   namespace fs = std::filesystem;
   std::error_code ec1, ec2;
-  const fs::path pa = fs::weakly_canonical(fs::path(ta), ec1);
-  const fs::path pb = fs::weakly_canonical(fs::path(tb), ec2);
+  const fs::path pa = fs::weakly_canonical(fs::absolute(fs::path(ta), ec1), ec1);
+  const fs::path pb = fs::weakly_canonical(fs::absolute(fs::path(tb), ec2), ec2);
   if (!ec1 && !ec2 && pa == pb) return true;
   std::error_code ec;
   return fs::exists(fs::path(ta), ec) && fs::exists(fs::path(tb), ec) &&

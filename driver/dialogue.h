@@ -26,9 +26,9 @@ struct Intake {
   std::string input_name;               ///< 40 characters, blank padded
   std::vector<std::string> file_names;  ///< 40 characters each, at most kMaxListNames
   std::int32_t file_count = 0;
-  std::int32_t layout_choice = 0;       ///< 1 measurements, 2 chronologies
+  std::int32_t layout_choice = 0;  ///< 1 measurements, 2 chronologies
   LayoutCode code = LayoutCode::mr;
-  std::string report_name;              ///< 40 characters, blank padded
+  std::string report_name;  ///< 40 characters, blank padded
 };
 
 /// The logical answer: leading blanks and one "." skipped, then true for "T" or "t".

@@ -17,7 +17,7 @@ const Layout& table_heading(std::int32_t layout_choice) {
 }
 
 const Layout& series_line(bool with_mean) {
-  static const Layout mean{blanks(1), integer(6), blanks(1), text(8), repeat(3, integer(8)),
+  static const Layout mean{blanks(1),  integer(6), blanks(1), text(8), repeat(3, integer(8)),
                            fixed(8, 3)};
   static const Layout no_mean{blanks(1), integer(6), blanks(1), text(8), repeat(3, integer(8)),
                               blanks(8)};
@@ -89,7 +89,8 @@ void run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
       catalogue.LYR[i] = first_year + n - 1;
       const std::string_view id_text(id.data(), id.size());
       if (n > 0) {
-        const float mean = series_mean(std::span<const float>(values.data(), static_cast<std::size_t>(n)));
+        const float mean =
+            series_mean(std::span<const float>(values.data(), static_cast<std::size_t>(n)));
         const Value line[] = {file_series, id_text, first_year, catalogue.LYR[i], n, mean};
         both(io, series_line(true), line);
       } else {

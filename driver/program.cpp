@@ -29,9 +29,11 @@ constexpr std::string_view kUsage =
     "report, the end of the console input before an answer, or console output that failed.\n";
 
 const Layout& closing_lines() {
-  static const Layout layout{blanks(13), literal("Normal termination of program"), line_break(),
-                             blanks(13), integer(4), literal(" files "), line_break(),
-                             blanks(13), integer(10), literal(" records ")};
+  static const Layout layout{blanks(13),   literal("Normal termination of program"),
+                             line_break(), blanks(13),
+                             integer(4),   literal(" files "),
+                             line_break(), blanks(13),
+                             integer(10),  literal(" records ")};
   return layout;
 }
 

@@ -69,7 +69,8 @@ void datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
   if (count == 0) return;
 
   const Var target = Var::of(values.first(static_cast<std::size_t>(count)));
-  const ReadResult r = read_layout(io.source(handle), *description, std::span<const Var>(&target, 1));
+  const ReadResult r =
+      read_layout(io.source(handle), *description, std::span<const Var>(&target, 1));
   if (r.outcome == ReadOutcome::conversion_failure) {
     message(io, ">> sbr datar:  error reading data");
     n = r.values;

@@ -34,8 +34,7 @@ using SeriesId = std::array<char, 8>;
 /// tells whether the series came from the self-describing layout. `values` must hold
 /// kMaxValues; a longer series stops the run (exit 1), as does a 26th text line in one call.
 void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
-          std::int32_t& counter, Services& io, int handle, LayoutCode code,
-          bool& self_describing);
+          std::int32_t& counter, Services& io, int handle, LayoutCode code, bool& self_describing);
 
 /// Reads one self-describing series from `handle`, positioned at its "#" title line: the title
 /// (replaced by later lines that do not begin "n  "), the count line (count in columns 3-10,

@@ -40,8 +40,7 @@ std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; 
 }  // namespace
 
 void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
-          std::int32_t& counter, Services& io, int handle, LayoutCode code,
-          bool& self_describing) {
+          std::int32_t& counter, Services& io, int handle, LayoutCode code, bool& self_describing) {
   const bool measurement = code == LayoutCode::mr;
   const Layout& layout = measurement ? measurement_layout() : index_layout();
   const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));

@@ -2,6 +2,10 @@
 #ifndef CORVANE_TESTS_TEST_UTIL_H
 #define CORVANE_TESTS_TEST_UTIL_H
 
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,9 +14,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
-#include <sys/wait.h>
-
-#include <gtest/gtest.h>
+#include <vector>
 
 namespace corvane::testing {
 
@@ -69,8 +71,8 @@ inline RunResult run_corvane(const std::filesystem::path& dir, std::string_view 
   const auto in = dir / ".stdin", out = dir / ".stdout", err = dir / ".stderr";
   write_file(in, input);
   std::ostringstream cmd;
-  cmd << "cd '" << dir.string() << "' && '" << CORVANE_EXE << "' " << args << " < '"
-      << in.string() << "' > '" << out.string() << "' 2> '" << err.string() << "'";
+  cmd << "cd '" << dir.string() << "' && '" << CORVANE_EXE << "' " << args << " < '" << in.string()
+      << "' > '" << out.string() << "' 2> '" << err.string() << "'";
   const int raw = std::system(cmd.str().c_str());
   RunResult r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -87,6 +89,42 @@ inline std::string pad(std::string_view s, std::size_t width) {
   std::string r(s.substr(0, width));
   r.resize(width, ' ');
   return r;
+}
+
+/// One series in the measurement layout: decade lines of the 8-character ID, the year in
+/// columns 9-12 and up to ten 6-column values, closed by `marker`. A first year below -999 is
+/// written with its minus sign in column 8 (the ID's last character).
+inline std::string mr_series(std::string_view id, int first_year, const std::vector<int>& values,
+                             int marker = 999) {
+  std::string out;
+  std::vector<int> all(values);
+  all.push_back(marker);
+  int year = first_year;
+  std::size_t i = 0;
+  while (i < all.size()) {
+    char head[16];
+    std::string ident = pad(id, 8);
+    int field = year;
+    if (year < -999) {
+      ident[7] = '-';
+      field = -year;
+    }
+    std::snprintf(head, sizeof head, "%4d", field);
+    out += ident + head;
+    const int r = ((year % 10) + 10) % 10;
+    for (int k = r; k < 10 && i < all.size(); ++k, ++i, ++year) {
+      char v[16];
+      std::snprintf(v, sizeof v, "%6d", all[i]);
+      out += v;
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+/// `count` values all equal to `value`.
+inline std::vector<int> constant(std::size_t count, int value) {
+  return std::vector<int>(count, value);
 }
 
 }  // namespace corvane::testing

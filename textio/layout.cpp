@@ -331,7 +331,8 @@ ReadResult read_impl(NextLine&& next_line, const Layout& layout, std::span<const
       case Item::Kind::integer: {
         const Var& v = cur.current();
         std::int32_t value = 0;
-        if (v.kind == Var::Kind::text || !parse_integer_field(field_at(line, col, s.width), value)) {
+        if (v.kind == Var::Kind::text ||
+            !parse_integer_field(field_at(line, col, s.width), value)) {
           r.outcome = ReadOutcome::conversion_failure;
           r.failed_column = static_cast<std::int32_t>(col + 1);
           return r;

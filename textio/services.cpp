@@ -57,8 +57,8 @@ std::optional<std::string_view> MemoryConsole::read_line() {
 struct Services::OpenFile {
   int handle = 0;
   std::string name;
-  std::FILE* out = nullptr;       // written files
-  std::unique_ptr<LineFile> in;   // read files
+  std::FILE* out = nullptr;      // written files
+  std::unique_ptr<LineFile> in;  // read files
 };
 
 namespace {
@@ -104,7 +104,8 @@ bool Services::is_open(int handle) const { return handle == kConsole || find(han
 Services::OpenFile& Services::need(int handle, std::string_view operation) {
   OpenFile* f = find(handle);
   if (f == nullptr) {
-    fail(false, "File handle is not open", std::string(operation) + ", handle " + std::to_string(handle));
+    fail(false, "File handle is not open",
+         std::string(operation) + ", handle " + std::to_string(handle));
   }
   return *f;
 }
@@ -220,7 +221,8 @@ void Services::put(int handle, std::string_view text) {
     return;
   }
   OpenFile& f = need(handle, "write");
-  if (f.out == nullptr) fail(false, "File is not open for writing", describe("write", handle, f.name));
+  if (f.out == nullptr)
+    fail(false, "File is not open for writing", describe("write", handle, f.name));
   errno = 0;
   if (std::fwrite(text.data(), 1, text.size(), f.out) != text.size()) {
     const int e = errno != 0 ? errno : EIO;
@@ -273,7 +275,8 @@ std::string Services::close_all() {
     const int e = errno != 0 ? errno : EIO;
     const bool close_bad = std::fclose(f->out) != 0;
     if ((bad || close_bad) && problem.empty()) {
-      problem = std::string(std::strerror(e)) + "\n     Operation: " + describe("close", f->handle, f->name);
+      problem = std::string(std::strerror(e)) +
+                "\n     Operation: " + describe("close", f->handle, f->name);
     }
   }
   console_.flush();
@@ -303,8 +306,9 @@ void Services::stop_run(std::string_view message, int status) {
 
 void Services::fail(bool system_error, std::string_view condition, std::string_view operation) {
   (void)close_all();
-  std::string report = system_error ? " *** Run-time error: the operating system reports a failure\n"
-                                    : " *** Run-time error\n";
+  std::string report = system_error
+                           ? " *** Run-time error: the operating system reports a failure\n"
+                           : " *** Run-time error\n";
   report += "     ";
   report += condition;
   report += "\n     Operation: ";

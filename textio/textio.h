@@ -78,9 +78,9 @@ struct Value {
   std::int32_t i = 0;
   double r = 0.0;
   std::string_view s;
-  constexpr Value(std::int32_t v) : kind(Kind::integer), i(v) {}  // NOLINT(runtime/explicit)
-  constexpr Value(double v) : kind(Kind::real), r(v) {}           // NOLINT(runtime/explicit)
-  constexpr Value(float v) : kind(Kind::real), r(v) {}            // NOLINT(runtime/explicit)
+  constexpr Value(std::int32_t v) : kind(Kind::integer), i(v) {}   // NOLINT(runtime/explicit)
+  constexpr Value(double v) : kind(Kind::real), r(v) {}            // NOLINT(runtime/explicit)
+  constexpr Value(float v) : kind(Kind::real), r(v) {}             // NOLINT(runtime/explicit)
   constexpr Value(std::string_view v) : kind(Kind::text), s(v) {}  // NOLINT(runtime/explicit)
   constexpr Value(const char* v) : kind(Kind::text), s(v) {}       // NOLINT(runtime/explicit)
 };
@@ -105,7 +105,9 @@ struct Var {
   }
   /// A text variable of `length` characters at `p`.
   static Var text(char* p, std::int32_t length) { return {Kind::text, p, length}; }
-  static Var text(std::string& s) { return {Kind::text, s.data(), static_cast<std::int32_t>(s.size())}; }
+  static Var text(std::string& s) {
+    return {Kind::text, s.data(), static_cast<std::int32_t>(s.size())};
+  }
 };
 
 /// Outcome of a read.
