@@ -3,37 +3,58 @@
 #include <cmath>
 #include <cstring>
 
+#include "textio/field_rules.h"
 #include "textio/textio.h"
 
 namespace corvane {
 
-bool parse_integer_field(std::string_view field, std::int32_t& out) {
-  std::int64_t acc = 0;
-  bool negative = false;
-  bool sign = false;
-  bool digits = false;
-  for (const char c : field) {
-    if (c == ' ') continue;
-    if (c >= '0' && c <= '9') {
-      digits = true;
-      acc = acc * 10 + (c - '0');
-      if (acc > 2147483648LL) return false;
-    } else if ((c == '+' || c == '-') && !sign && !digits) {
-      sign = true;
-      negative = c == '-';
-    } else {
-      return false;
-    }
-  }
-  if (!digits) {
-    if (sign) return false;
+namespace {
+
+// Any field: blanks anywhere, an optional sign before the digits, at most 32 bits.
+bool parse_integer_general(std::string_view field, std::int32_t& out) {
+  const char* p = field.data();
+  const char* const end = p + field.size();
+  while (p != end && *p == ' ') ++p;
+  if (p == end) {
     out = 0;
     return true;
   }
-  if (negative) acc = -acc;
-  if (acc > 2147483647LL) return false;
+  bool negative = false;
+  if (*p == '-' || *p == '+') {
+    negative = *p == '-';
+    ++p;
+  }
+  std::uint64_t acc = 0;
+  bool digits = false;
+  for (; p != end; ++p) {
+    const auto d = static_cast<unsigned>(static_cast<unsigned char>(*p)) - unsigned{'0'};
+    if (d < 10) {
+      acc = acc * 10 + d;
+      if (acc > 2147483648ULL) return false;
+      digits = true;
+    } else if (*p != ' ') {
+      return false;
+    }
+  }
+  if (!digits) return false;  // a sign alone
+  if (negative) {
+    out = static_cast<std::int32_t>(-static_cast<std::int64_t>(acc));
+    return true;
+  }
+  if (acc > 2147483647ULL) return false;
   out = static_cast<std::int32_t>(acc);
   return true;
+}
+
+}  // namespace
+
+bool parse_integer_field(std::string_view field, std::int32_t& out) {
+  std::uint32_t v = 0;
+  if (field.size() <= 8 && detail::parse_right_aligned(detail::load_field(field), v)) {
+    out = static_cast<std::int32_t>(v);
+    return true;
+  }
+  return parse_integer_general(field, out);
 }
 
 namespace {

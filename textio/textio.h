@@ -159,9 +159,23 @@ class Layout {
   /// The number of lines that reading `values` values by this layout spans (0 for none).
   std::int32_t lines_for(std::int64_t values) const;
 
+  /// A field at a column known in advance: layouts of one line whose columns do not depend on
+  /// the variables (no line breaks, no natural-width text) are read through these directly.
+  struct PlacedField {
+    Item::Kind kind;
+    std::int32_t column;  // 0-based
+    std::int32_t width;
+    std::int32_t decimals;
+    std::uint8_t word;  // 4 or 8: the field can be read as a word ending at its last column
+  };
+  /// The fields of one pass, when the layout is of that kind; empty otherwise.
+  std::span<const PlacedField> placed_fields() const { return placed_; }
+
  private:
   void flatten(const std::vector<Item>& items, bool top);
+  void place_fields();
   std::vector<Step> steps_;
+  std::vector<PlacedField> placed_;
   std::vector<std::string> texts_;
   std::size_t resume_ = 0;
   std::int32_t field_count_ = 0;
