@@ -122,6 +122,13 @@ inline std::string mr_series(std::string_view id, int first_year, const std::vec
   return out;
 }
 
+/// A prefix and a number ("S12"), built by appending, which keeps g++ 12's -Wrestrict quiet.
+inline std::string numbered(std::string_view prefix, long i) {
+  std::string s(prefix);
+  s += std::to_string(i);
+  return s;
+}
+
 /// `count` values all equal to `value`.
 inline std::vector<int> constant(std::size_t count, int value) {
   return std::vector<int>(count, value);

@@ -9,6 +9,7 @@ namespace {
 
 using testing::constant;
 using testing::mr_series;
+using testing::numbered;
 using testing::pad;
 using testing::read_file;
 using testing::run_corvane;
@@ -49,13 +50,6 @@ std::string box(int from, int to, int n, int start, int end, int years, int seri
                 "   ******************************************\n",
                 from, to, n, start, end, years, series, rings);
   return buf;
-}
-
-// "A0", "A1", ...: built by appending, which keeps g++ 12's -Wrestrict quiet.
-std::string numbered(char prefix, int i) {
-  std::string s(1, prefix);
-  s += std::to_string(i);
-  return s;
 }
 
 std::string series_line(int k, std::string_view id, int first, int last, int n,
@@ -119,9 +113,9 @@ TEST(DriverRun, WorkedSummaryExamples) {
 TEST(DriverRun, ListOfFiveWithTwoMissing) {
   TempDir dir;
   std::string a, b, c;
-  for (int i = 0; i < 3; ++i) a += mr_series(numbered('A', i), 1900 + i, constant(10, 100));
-  for (int i = 0; i < 4; ++i) b += mr_series(numbered('B', i), 1900, constant(20, 100));
-  for (int i = 0; i < 5; ++i) c += mr_series(numbered('C', i), 1950, constant(5, 100));
+  for (int i = 0; i < 3; ++i) a += mr_series(numbered("A", i), 1900 + i, constant(10, 100));
+  for (int i = 0; i < 4; ++i) b += mr_series(numbered("B", i), 1900, constant(20, 100));
+  for (int i = 0; i < 5; ++i) c += mr_series(numbered("C", i), 1950, constant(5, 100));
   write_file(dir / "a.rwl", "Site A header line one\nSite A, second line\n" + a);
   write_file(dir / "b.rwl", b);
   write_file(dir / "c.rwl", c);
@@ -161,7 +155,7 @@ TEST(DriverRun, ListOfFiveWithTwoMissing) {
 TEST(DriverRun, SingleFileOfFortySeries) {
   TempDir dir;
   std::string data;
-  for (int i = 0; i < 40; ++i) data += mr_series(numbered('S', i), 1800 + i, constant(50, 123));
+  for (int i = 0; i < 40; ++i) data += mr_series(numbered("S", i), 1800 + i, constant(50, 123));
   write_file(dir / "forty.rwl", data);
   const auto r = run_corvane(dir.path(), "F\nforty.rwl\n1\n");
   EXPECT_EQ(r.status, 0);

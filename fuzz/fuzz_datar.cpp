@@ -1,0 +1,31 @@
+// datar over an arbitrary file, from its first line on.
+#include <array>
+#include <vector>
+
+#include "fuzz/fuzz_util.h"
+#include "readers/readers.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace corvane;
+  fuzz::enter_work_dir();
+  fuzz::write_file("data", fuzz::as_text(data, size));
+  MemoryConsole console;
+  Services io(console);
+  std::vector<float> values(kMaxValues + 1, 0.0f);
+  values[kMaxValues] = 12345.0f;
+  try {
+    io.open_existing(kInputHandle, "data");
+    for (int calls = 0; calls < 100000; ++calls) {
+      std::array<char, 80> title;
+      title.fill('#');
+      std::int32_t n = 0, first = 0;
+      datar(title, n, std::span<float>(values.data(), kMaxValues), first, io, kInputHandle);
+      if (n == kEndOfFile) break;
+      if (n < 0 || n > kMaxValues) std::abort();
+    }
+  } catch (const RunEnd& end) {
+    if (end.status != kExitStopped) std::abort();
+  }
+  if (values[kMaxValues] != 12345.0f) std::abort();
+  return 0;
+}

@@ -1,0 +1,86 @@
+// The input rules of the layout engine: a field description and a line in, values or an
+// outcome out. The word-at-a-time integer rule is checked against the general one.
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "fuzz/fuzz_util.h"
+#include "textio/textio.h"
+
+namespace {
+
+// The integer field rule written plainly, to compare the program's fast paths with.
+bool reference_integer(std::string_view field, std::int32_t& out) {
+  std::int64_t acc = 0;
+  bool neg = false, sign = false, digits = false;
+  for (const char c : field) {
+    if (c == ' ') continue;
+    if (c >= '0' && c <= '9') {
+      digits = true;
+      acc = acc * 10 + (c - '0');
+      if (acc > 2147483648LL) return false;
+    } else if ((c == '+' || c == '-') && !sign && !digits) {
+      sign = true;
+      neg = c == '-';
+    } else {
+      return false;
+    }
+  }
+  if (!digits) {
+    if (sign) return false;
+    out = 0;
+    return true;
+  }
+  if (neg) acc = -acc;
+  if (acc > 2147483647LL) return false;
+  out = static_cast<std::int32_t>(acc);
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view in = corvane::fuzz::as_text(data, size);
+
+  // Every prefix of up to 12 bytes as an integer field, alone and placed in a line.
+  for (std::size_t w = 0; w <= std::min<std::size_t>(in.size(), 12); ++w) {
+    const std::string_view field = in.substr(0, w);
+    std::int32_t a = 7, b = 7;
+    const bool ok_a = corvane::parse_integer_field(field, a);
+    const bool ok_b = reference_integer(field, b);
+    if (ok_a != ok_b || (ok_a && a != b)) std::abort();
+    float f = 0.0f;
+    if (corvane::parse_real_field(field, 3, f) && std::isnan(f)) std::abort();
+  }
+  const std::size_t cut = in.find('\n');
+  const std::string_view line = cut == std::string_view::npos ? in : in.substr(cut + 1);
+  for (std::int32_t col = 1; col <= 12; ++col) {
+    for (std::int32_t w = 1; w <= 9; ++w) {
+      const corvane::Layout layout{corvane::column(col), corvane::integer(w)};
+      std::int32_t v = 7, ref = 7;
+      const corvane::Var var = corvane::Var::of(v);
+      const auto r = corvane::read_layout_from_text(line, layout, std::span(&var, 1));
+      const std::string_view field = static_cast<std::size_t>(col - 1) < line.size()
+                                         ? line.substr(col - 1, w)
+                                         : std::string_view();
+      const bool ok = reference_integer(field, ref);
+      if (ok != (r.outcome == corvane::ReadOutcome::done) || (ok && v != ref)) std::abort();
+    }
+  }
+
+  // The first line as a field description, applied to the rest.
+  const std::string_view description = cut == std::string_view::npos ? in : in.substr(0, cut);
+  if (const auto layout = corvane::parse_description(description)) {
+    std::vector<float> values(64, -1.0f);
+    const corvane::Var var = corvane::Var::of(std::span<float>(values));
+    const auto r = corvane::read_layout_from_text(line, *layout, std::span(&var, 1));
+    if (r.values < 0 || r.values > 64 || r.lines > 1) std::abort();
+    if (layout->lines_for(64) < 1) std::abort();
+    std::string out;
+    std::vector<corvane::Value> shown;
+    for (std::int32_t i = 0; i < r.values; ++i)
+      shown.emplace_back(values[static_cast<std::size_t>(i)]);
+    corvane::render_layout(out, *layout, shown);
+  }
+  return 0;
+}

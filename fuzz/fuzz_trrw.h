@@ -1,0 +1,41 @@
+// Reads an arbitrary file to its end through trrw with one layout code.
+#ifndef CORVANE_FUZZ_FUZZ_TRRW_H
+#define CORVANE_FUZZ_FUZZ_TRRW_H
+
+#include <vector>
+
+#include "fuzz/fuzz_util.h"
+#include "readers/readers.h"
+
+namespace corvane::fuzz {
+
+inline int read_all(const std::uint8_t* data, std::size_t size, LayoutCode code) {
+  enter_work_dir();
+  write_file("data", as_text(data, size));
+  MemoryConsole console;
+  Services io(console);
+  std::vector<float> values(kMaxValues + 1, 0.0f);
+  // One spare element past the buffer that the reader is given: it must never be touched.
+  values[kMaxValues] = 12345.0f;
+  try {
+    io.open_existing(kInputHandle, "data");
+    SeriesId id{};
+    std::int32_t first = 0, n = 0, counter = 0;
+    bool self_describing = false;
+    for (int calls = 0;; ++calls) {
+      trrw(id, first, n, std::span<float>(values.data(), kMaxValues), counter, io, kInputHandle,
+           code, self_describing);
+      if (counter <= 0) break;
+      if (n < 0 || n > kMaxValues || calls > 10000000) std::abort();
+    }
+    if (n != kEndOfFile || counter != kEndOfFile) std::abort();
+  } catch (const RunEnd& end) {
+    if (end.status != kExitStopped) std::abort();  // only a reader's stop may end it
+  }
+  if (values[kMaxValues] != 12345.0f) std::abort();
+  return 0;
+}
+
+}  // namespace corvane::fuzz
+
+#endif  // CORVANE_FUZZ_FUZZ_TRRW_H
