@@ -198,10 +198,11 @@ ReadResult Services::read_line(int handle, const Layout& layout, std::span<const
   LineFile& in = source(handle);
   const ReadResult r = read_layout(in, layout, vars);
   const auto h = static_cast<unsigned>(handling);
-  if (r.outcome == ReadOutcome::end_of_file && (h & 1u) == 0) {
+  if (r.outcome == ReadOutcome::end_of_file) {
+    // Handling the end of a file does not handle a read that failed.
     const std::string what = describe("read", handle, find(handle)->name);
     if (in.failed()) fail(true, std::strerror(in.error_number()), what);
-    fail(false, "Attempt to read past end of file", what);
+    if ((h & 1u) == 0) fail(false, "Attempt to read past end of file", what);
   }
   if (r.outcome == ReadOutcome::conversion_failure && (h & 2u) == 0) {
     fail(false, kIllegalCharacter, describe("read", handle, find(handle)->name));

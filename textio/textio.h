@@ -387,7 +387,8 @@ class Services {
   /// Creates or replaces a file for writing; failure ends the run (report).
   void open_for_writing(int handle, std::string_view name);
 
-  /// Reads the next line of a file by the layout; outcomes not handled end the run.
+  /// Reads the next line of a file by the layout; outcomes not handled end the run, and so
+  /// does a read that the system reports as failed, whatever the handling.
   ReadResult read_line(int handle, const Layout& layout, std::span<const Var> vars,
                        Handling handling = Handling::none);
   /// The next line of a file as it stands (without its line end), or nothing at its end or on
