@@ -11,8 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "report_text.h"
+
 namespace corvane {
 namespace {
+
+using testing::box;
 
 struct StringSink : Sink {
   void put(std::string_view t) override { text += t; }
@@ -43,29 +47,7 @@ Output run(const Catalogue& c) {
   return {report.text, console.text};
 }
 
-std::string box(long from, long to, long n, long start, long end, long years, long series,
-                long rings) {
-  char rings_text[32];
-  if (rings > 9999999) {
-    std::snprintf(rings_text, sizeof rings_text, "*******");
-  } else {
-    std::snprintf(rings_text, sizeof rings_text, "%7ld", rings);
-  }
-  char buf[512];
-  std::snprintf(buf, sizeof buf,
-                "\n   ******************************************\n"
-                "   **  Time span of chronology: %5ld to%5ld\n"
-                "   **  Number of series in chronology: %6ld\n"
-                "   **  Optimum common interval: %5ld to%5ld\n"
-                "   **  Number of years included: %12ld\n"
-                "   **  Number of Series included:     %7ld\n"
-                "   **  Number of rings:               %s\n"
-                "   ******************************************\n",
-                from, to, n, start, end, years, series, rings_text);
-  return buf;
-}
-
-// The summary exactly as first designed: records written, sorted in descending byte order,
+// The summary as first written: records written, sorted in descending byte order,
 // read back, and every (end year, sorted position) pair counted with a full pass. Kept here
 // only, as the reference for the program's faster search.
 Output literal_commint(const Catalogue& c) {

@@ -4,43 +4,28 @@
 #include <string>
 #include <vector>
 
-#include "test_util.h"
+#include "report_text.h"
 
 namespace corvane {
 namespace {
 
 using testing::constant;
+using testing::heading;
+using testing::kNormalEnd;
+using testing::kRrwHeading;
+using testing::listing_head;
 using testing::mr_series;
 using testing::numbered;
 using testing::pad;
 using testing::read_file;
+using testing::report_head;
 using testing::run_corvane;
 using testing::TempDir;
 using testing::write_file;
 
-const std::string kRrwHeading = "         ID        IYR     LYR     N      m_rrw\n";
-
-std::string report_head(std::string_view input) {
-  return "\n Input file for this run : " + pad(input, 40) + "\n";
-}
-
-std::string heading(std::string_view name) {
-  std::string line(" ");
-  line += (" ___ " + pad(name, 40)).substr(0, 40);
-  line += " ___ \n";
-  return line;
-}
-
-// The report of a single-file run up to its table heading.
-std::string listing_head(std::string_view name) {
-  return report_head(name) + heading(name) + kRrwHeading;
-}
-
 bool ends_with(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
-
-const std::string kNormalEnd = "             Normal termination of program\n";
 
 TEST(DriverBadInput, TextLineStops) {
   struct Case {

@@ -2,63 +2,26 @@
 #include <string>
 #include <vector>
 
-#include "test_util.h"
+#include "report_text.h"
 
 namespace corvane {
 namespace {
 
+using testing::box;
+using testing::closing;
 using testing::constant;
+using testing::heading;
+using testing::kIndxHeading;
+using testing::kRrwHeading;
 using testing::mr_series;
 using testing::numbered;
 using testing::pad;
 using testing::read_file;
+using testing::report_head;
 using testing::run_corvane;
+using testing::series_line;
 using testing::TempDir;
 using testing::write_file;
-
-std::string report_head(std::string_view input) {
-  return "\n Input file for this run : " + pad(input, 40) + "\n";
-}
-
-std::string heading(std::string_view name) {
-  std::string line(" ");
-  line += (" ___ " + pad(name, 40)).substr(0, 40);
-  line += " ___ \n";
-  return line;
-}
-
-const std::string kRrwHeading = "         ID        IYR     LYR     N      m_rrw\n";
-const std::string kIndxHeading = "         ID        IYR     LYR     N      m_indx\n";
-
-std::string closing(int files, int records) {
-  char buf[128];
-  std::snprintf(buf, sizeof buf, "             %4d files \n             %10d records \n", files,
-                records);
-  return "\n             Normal termination of program\n" + std::string(buf) + "\n";
-}
-
-std::string box(int from, int to, int n, int start, int end, int years, int series, int rings) {
-  char buf[512];
-  std::snprintf(buf, sizeof buf,
-                "\n   ******************************************\n"
-                "   **  Time span of chronology: %5d to%5d\n"
-                "   **  Number of series in chronology: %6d\n"
-                "   **  Optimum common interval: %5d to%5d\n"
-                "   **  Number of years included: %12d\n"
-                "   **  Number of Series included:     %7d\n"
-                "   **  Number of rings:               %7d\n"
-                "   ******************************************\n",
-                from, to, n, start, end, years, series, rings);
-  return buf;
-}
-
-std::string series_line(int k, std::string_view id, int first, int last, int n,
-                        std::string_view mean) {
-  char buf[128];
-  std::snprintf(buf, sizeof buf, " %6d %s%8d%8d%8d%8s\n", k, pad(id, 8).c_str(), first, last, n,
-                std::string(mean).c_str());
-  return buf;
-}
 
 // The three worked examples of the summary, each as a measurement file, with the whole report
 // compared byte for byte.

@@ -5,64 +5,16 @@
 #include <vector>
 
 #include "readers/readers.h"
-#include "test_util.h"
+#include "readers/series_file.h"
 
 namespace corvane {
 namespace {
 
 using testing::mr_series;
 using testing::pad;
+using testing::SeriesFile;
 using testing::TempDir;
 using testing::write_file;
-
-struct Series {
-  std::string id;
-  std::int32_t year = 0;
-  std::vector<float> values;
-  bool self_describing = false;
-};
-
-// A data file made from a text and read with the measurement layout, call by call.
-class SeriesFile {
- public:
-  explicit SeriesFile(std::string_view content) {
-    write_file(dir_ / "data", content);
-    io_.open_existing(kInputHandle, (dir_ / "data").string());
-  }
-  // Every series up to the end of the file.
-  std::vector<Series> all() {
-    std::vector<Series> got;
-    for (;;) {
-      std::int32_t n = 0;
-      Series s;
-      trrw(id_, s.year, n, values_, counter_, io_, kInputHandle, LayoutCode::mr, s.self_describing);
-      if (counter_ < 1) break;
-      s.id.assign(id_.data(), id_.size());
-      s.values.assign(values_.begin(), values_.begin() + n);
-      got.push_back(s);
-    }
-    EXPECT_EQ(counter_, kEndOfFile);
-    return got;
-  }
-  // The status of the stop that reading the file ends in, or -1 when it runs to the end.
-  int stop_status() {
-    try {
-      all();
-    } catch (const RunEnd& end) {
-      return end.status;
-    }
-    return -1;
-  }
-  const std::string& out() const { return console_.out; }
-
- private:
-  TempDir dir_;
-  MemoryConsole console_;
-  Services io_{console_};
-  SeriesId id_{};
-  std::vector<float> values_ = std::vector<float>(kMaxValues);
-  std::int32_t counter_ = 0;
-};
 
 std::string title(std::string_view text) { return pad(text, 79) + "#\n"; }
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "readers/readers.h"
-#include "test_util.h"
+#include "readers/series_file.h"
 
 namespace corvane {
 namespace {
@@ -13,69 +13,10 @@ namespace {
 using testing::constant;
 using testing::mr_series;
 using testing::pad;
+using testing::Series;
+using testing::SeriesFile;
 using testing::TempDir;
 using testing::write_file;
-
-struct Series {
-  std::string id;
-  std::int32_t year = 0;
-  std::vector<float> values;
-  bool self_describing = false;
-};
-
-// A data file made from a text, read call by call as the driver reads it.
-class SeriesFile {
- public:
-  SeriesFile(std::string_view content, LayoutCode code) : code_(code) {
-    write_file(dir_ / "data", content);
-    io_.open_existing(kInputHandle, (dir_ / "data").string());
-  }
-  // One call of trrw: the counter it hands back; a delivered series is in `last`.
-  std::int32_t call() {
-    std::int32_t n = 0;
-    bool self_describing = false;
-    trrw(id_, last.year, n, values_, counter_, io_, kInputHandle, code_, self_describing);
-    last.id.assign(id_.data(), id_.size());
-    last.values.assign(values_.begin(), values_.begin() + std::max(n, 0));
-    last.self_describing = self_describing;
-    if (counter_ < 1) {
-      EXPECT_EQ(n, kEndOfFile);
-    }
-    return counter_;
-  }
-  // Every series up to the end of the file; the counters run 1, 2, ...
-  std::vector<Series> all() {
-    std::vector<Series> got;
-    while (call() >= 1) {
-      got.push_back(last);
-      EXPECT_EQ(counter_, static_cast<std::int32_t>(got.size()));
-    }
-    EXPECT_EQ(counter_, kEndOfFile);
-    return got;
-  }
-  // Reads the whole file into `read`: the status of the stop that ends it, or -1 when it runs
-  // to the end.
-  int stop_status() {
-    try {
-      read = all();
-    } catch (const RunEnd& end) {
-      return end.status;
-    }
-    return -1;
-  }
-  const std::string& out() const { return console_.out; }
-  Series last;
-  std::vector<Series> read;
-
- private:
-  TempDir dir_;
-  MemoryConsole console_;
-  Services io_{console_};
-  LayoutCode code_;
-  SeriesId id_{};
-  std::vector<float> values_ = std::vector<float>(kMaxValues);
-  std::int32_t counter_ = 0;
-};
 
 std::string rjust(std::string_view s, std::size_t width) {
   return std::string(width > s.size() ? width - s.size() : 0, ' ') + std::string(s);
