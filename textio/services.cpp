@@ -247,38 +247,44 @@ void Services::write_free_form(int handle, std::optional<std::string_view> text)
   put(handle, scratch_);
 }
 
+namespace {
+
+// Flushes and closes a written file: 0 when all of it reached the file, else the error number.
+int finish_written(std::FILE*& out) {
+  errno = 0;
+  const bool bad = std::fflush(out) != 0 || std::ferror(out) != 0;
+  const int e = errno != 0 ? errno : EIO;
+  const bool close_bad = std::fclose(out) != 0;
+  out = nullptr;
+  return bad || close_bad ? e : 0;
+}
+
+}  // namespace
+
 void Services::close_file(int handle) {
   for (auto it = files_.begin(); it != files_.end(); ++it) {
     if ((*it)->handle != handle) continue;
     std::unique_ptr<OpenFile> f = std::move(*it);
     files_.erase(it);
     if (f->out != nullptr) {
-      errno = 0;
-      const bool bad = std::fflush(f->out) != 0 || std::ferror(f->out) != 0;
-      const int e = errno != 0 ? errno : EIO;
-      const bool close_bad = std::fclose(f->out) != 0;
-      f->out = nullptr;
-      if (bad || close_bad) fail(true, std::strerror(e), describe("close", handle, f->name));
+      if (const int e = finish_written(f->out); e != 0) {
+        fail(true, std::strerror(e), describe("close", handle, f->name));
+      }
     }
     return;
   }
 }
 
-std::string Services::close_all() {
+std::optional<Services::CloseProblem> Services::close_all() {
   end_held_line();
-  std::string problem;
+  std::optional<CloseProblem> problem;
   while (!files_.empty()) {
     std::unique_ptr<OpenFile> f = std::move(files_.back());
     files_.pop_back();
     if (f->out == nullptr) continue;
-    errno = 0;
-    const bool bad = std::fflush(f->out) != 0 || std::ferror(f->out) != 0;
-    const int e = errno != 0 ? errno : EIO;
-    const bool close_bad = std::fclose(f->out) != 0;
-    if ((bad || close_bad) && problem.empty()) {
-      problem = std::string(std::strerror(e)) +
-                "\n     Operation: " + describe("close", f->handle, f->name);
-    }
+    const int e = finish_written(f->out);
+    if (e != 0 && !problem)
+      problem = CloseProblem{std::strerror(e), describe("close", f->handle, f->name)};
   }
   console_.flush();
   return problem;
@@ -290,23 +296,10 @@ void Services::wait_for_return(std::string_view text) {
   (void)console_.read_line();  // the end of input counts as Return
 }
 
-void Services::stop_run(std::string_view message, int status) {
-  end_held_line();
-  if (!(message.size() == 1 && message[0] == ' ') && !message.empty()) {
-    put_console(message);
-    put_console("\n");
-  }
-  const std::string problem = close_all();
-  if (!problem.empty()) {
-    console_.write_error(" *** Run-time error: the operating system reports a failure\n     " +
-                         problem + "\n");
-    throw RunEnd{kExitFailure};
-  }
-  throw RunEnd{status};
-}
+namespace {
 
-void Services::fail(bool system_error, std::string_view condition, std::string_view operation) {
-  (void)close_all();
+std::string error_report(bool system_error, std::string_view condition,
+                         std::string_view operation) {
   std::string report = system_error
                            ? " *** Run-time error: the operating system reports a failure\n"
                            : " *** Run-time error\n";
@@ -315,7 +308,28 @@ void Services::fail(bool system_error, std::string_view condition, std::string_v
   report += "\n     Operation: ";
   report += operation;
   report += "\n";
-  console_.write_error(report);
+  return report;
+}
+
+}  // namespace
+
+void Services::stop_run(std::string_view message, int status) {
+  end_held_line();
+  if (!(message.size() == 1 && message[0] == ' ') && !message.empty()) {
+    put_console(message);
+    put_console("\n");
+  }
+  // A report that cannot be completed turns any end into a failure.
+  if (const auto problem = close_all()) {
+    console_.write_error(error_report(true, problem->condition, problem->operation));
+    throw RunEnd{kExitFailure};
+  }
+  throw RunEnd{status};
+}
+
+void Services::fail(bool system_error, std::string_view condition, std::string_view operation) {
+  (void)close_all();
+  console_.write_error(error_report(system_error, condition, operation));
   throw RunEnd{kExitFailure};
 }
 

@@ -414,9 +414,14 @@ class Services {
   [[noreturn]] void fail(bool system_error, std::string_view condition, std::string_view operation);
   /// Ends a held console line, if any, with a line feed.
   void end_held_line();
-  /// Closes every open file (ending a held line first). Failures to complete a written file are
-  /// reported through the returned text (empty when all went well).
-  std::string close_all();
+  /// What kept a written file from being completed.
+  struct CloseProblem {
+    std::string condition;
+    std::string operation;
+  };
+  /// Closes every open file (ending a held line first); the first written file that could not
+  /// be completed is returned.
+  std::optional<CloseProblem> close_all();
 
  private:
   struct OpenFile;
