@@ -60,10 +60,11 @@ class Fenwick {
 
 }  // namespace
 
-std::array<char, 40> sort_record(std::int32_t first_year, std::int32_t values, std::int32_t series,
-                                 std::span<const char, 8> id) {
-  std::string s;
-  s.reserve(40);
+namespace {
+
+// Appends the 40 characters of a sort record.
+void append_sort_record(std::string& s, std::int32_t first_year, std::int32_t values,
+                        std::int32_t series, std::span<const char, 8> id) {
   const std::int64_t last = static_cast<std::int64_t>(first_year) + values - 1;
   format_integer(s, clamp32(last), 5);
   format_integer(s, clamp32(9000 - static_cast<std::int64_t>(first_year)), 5);
@@ -73,6 +74,20 @@ std::array<char, 40> sort_record(std::int32_t first_year, std::int32_t values, s
   s.append(2, ' ');
   s.append(id.data(), id.size());
   s.append(5, ' ');
+}
+
+std::uint64_t big_endian(const char* p) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  return v;
+}
+
+}  // namespace
+
+std::array<char, 40> sort_record(std::int32_t first_year, std::int32_t values, std::int32_t series,
+                                 std::span<const char, 8> id) {
+  std::string s;
+  append_sort_record(s, first_year, values, series, id);
   std::array<char, 40> record;
   std::memcpy(record.data(), s.data(), record.size());
   return record;
@@ -172,18 +187,30 @@ void Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
 
   // Time span, from the first series' own years.
   std::int64_t earliest = 0, latest = 0;
-  std::vector<std::array<char, 40>> records;
-  records.reserve(count);
+  std::string text;  // the records, 40 characters each
+  text.reserve(count * 40);
   for (std::size_t i = 0; i < count; ++i) {
     const std::int64_t last = static_cast<std::int64_t>(IYR[i]) + N[i] - 1;
     earliest = i == 0 ? IYR[i] : std::min<std::int64_t>(earliest, IYR[i]);
     latest = i == 0 ? last : std::max(latest, last);
-    records.push_back(sort_record(IYR[i], N[i], n, ID[i]));
+    append_sort_record(text, IYR[i], N[i], n, ID[i]);
   }
 
-  // Descending byte order of the records' text.
-  std::sort(records.begin(), records.end(), [](const auto& a, const auto& b) {
-    return std::memcmp(a.data(), b.data(), a.size()) > 0;
+  // Descending byte order of the records' text. The first sixteen bytes, as two big-endian
+  // words, decide almost every comparison; the rest of the record breaks the remaining ties.
+  struct Key {
+    std::uint64_t a, b;
+    std::uint32_t record;
+  };
+  std::vector<Key> order(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    order[i] = {big_endian(&text[i * 40]), big_endian(&text[i * 40 + 8]),
+                static_cast<std::uint32_t>(i)};
+  }
+  std::sort(order.begin(), order.end(), [&](const Key& x, const Key& y) {
+    if (x.a != y.a) return x.a > y.a;
+    if (x.b != y.b) return x.b > y.b;
+    return std::memcmp(&text[x.record * 40 + 16], &text[y.record * 40 + 16], 24) > 0;
   });
 
   // Read back the years of each record, and the distinct last years in sorted order.
@@ -191,7 +218,7 @@ void Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
   end_years.reserve(count);
   for (std::size_t p = 0; p < count; ++p) {
     const Var vars[] = {Var::of(last[p]), Var::of(first[p])};
-    const std::string_view record(records[p].data(), records[p].size());
+    const std::string_view record(&text[std::size_t{order[p].record} * 40], 40);
     if (read_layout_from_text(record, read_back_layout(), vars).outcome != ReadOutcome::done) {
       write_free_form(report, record);
       write_free_form(console, "error reading sqc)");
