@@ -5,7 +5,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
-build=${2:-$here/build-fuzz}
+build=$(realpath -m "${2:-$here/build-fuzz}")
 cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCORVANE_FUZZ=ON -DCORVANE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 >/dev/null
@@ -32,6 +32,7 @@ for target in fuzz_fields fuzz_trrw_mr fuzz_trrw_ir fuzz_datar fuzz_list_intake 
     *) seed "$corpus" "${data_files[@]}" "$here"/fuzz/seeds/datar/* ;;
   esac
   echo "== $target: ${seconds}s"
+  [ -x "$build/fuzz/$target" ] || { echo "   $target was not built"; exit 1; }
   log="$work/$target.log"
   if (cd "$work" && "$build/fuzz/$target" -max_total_time="$seconds" -max_len=65536 \
         -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 -artifact_prefix="$work/$target-" \
