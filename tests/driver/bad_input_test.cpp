@@ -283,7 +283,7 @@ TEST(DriverBadInput, ReportThatCannotBeCreatedOrWritten) {
 TEST(DriverBadInput, ClosedStandardOutputStillWritesTheWholeReport) {
   TempDir dir;
   std::string many;
-  for (int i = 0; i < 3000; ++i)
+  for (int i = 0; i < 6000; ++i)
     many += mr_series(numbered("S", i), 1900 + i % 50, constant(30, 100));
   write_file(dir / "c.rwl", many);
   ASSERT_EQ(run_corvane(dir.path(), "F\nc.rwl\n1\n").status, 0);
