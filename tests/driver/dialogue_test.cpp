@@ -207,18 +207,24 @@ TEST(DriverDialogue, ReportNames) {
   }
 }
 
-TEST(DriverDialogue, ReportNameFromALeadingBlankAnd37Characters) {
+TEST(DriverDialogue, ReportNamesOnDisk) {
   TempDir dir;
   write_file(dir / " lead.rrw", kOneSeries);
   auto r = run_corvane(dir.path(), "F\n lead.rrw\n1\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(std::filesystem::exists(dir / "_rec"));
 
-  const std::string name37 = std::string(33, 'd') + ".rwl";
-  write_file(dir / name37, kOneSeries);
-  r = run_corvane(dir.path(), "F\n" + name37 + "\n1\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_TRUE(std::filesystem::exists(dir / (name37.substr(0, 36) + "_rec")));
+  // 36 characters keep all of them; 37 lose the last, so the name still ends in "_rec".
+  for (const std::size_t length : {36u, 37u}) {
+    SCOPED_TRACE(length);
+    const std::string name = std::string(length - 4, 'd') + ".rwl";
+    write_file(dir / name, kOneSeries);
+    r = run_corvane(dir.path(), "F\n" + name + "\n1\n");
+    EXPECT_EQ(r.status, 0);
+    const std::string report = name.substr(0, 36) + "_rec";
+    EXPECT_TRUE(std::filesystem::exists(dir / report));
+    EXPECT_NE(r.out.find("Normal termination of program"), std::string::npos);
+  }
 }
 
 TEST(DriverDialogue, ReportThatWouldOverwriteAnInputIsRefused) {
