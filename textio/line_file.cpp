@@ -64,8 +64,8 @@ std::optional<std::string_view> LineFile::next_line() {
     if (end_ - begin_ == kBufferSize) break;  // a line longer than the buffer
     if (!refill()) {
       if (begin_ == end_) return std::nullopt;
-      // A last line without a line end.
-      last_ = drop_carriage_returns(std::string_view(start, end_ - begin_));
+      // A last line without a line end. The refill may have moved it to the buffer's start.
+      last_ = drop_carriage_returns(std::string_view(buffer_.get() + begin_, end_ - begin_));
       begin_ = end_;
       have_last_ = true;
       return last_;
@@ -74,14 +74,15 @@ std::optional<std::string_view> LineFile::next_line() {
   // Slow path: keep the first kMaxLineLength bytes of a long line, read past the rest.
   long_line_.clear();
   bool ended = false;
+  bool cut = false;
   while (!ended) {
     const char* start = buffer_.get() + begin_;
     const std::size_t avail = end_ - begin_;
     const auto* nl = static_cast<const char*>(std::memchr(start, '\n', avail));
     const std::size_t take = nl != nullptr ? static_cast<std::size_t>(nl - start) : avail;
-    if (long_line_.size() < kMaxLineLength) {
-      long_line_.append(start, std::min(take, kMaxLineLength - long_line_.size()));
-    }
+    const std::size_t room = kMaxLineLength - long_line_.size();
+    long_line_.append(start, std::min(take, room));
+    cut |= take > room;
     begin_ += take;
     if (nl != nullptr) {
       ++begin_;
@@ -93,7 +94,7 @@ std::optional<std::string_view> LineFile::next_line() {
   }
   // Carriage returns end a line only when they stand just before its end; a line cut at the
   // limit keeps what it has.
-  last_ = drop_carriage_returns(long_line_);
+  last_ = cut ? std::string_view(long_line_) : drop_carriage_returns(long_line_);
   have_last_ = true;
   return last_;
 }
