@@ -37,10 +37,44 @@ bool reference_integer(std::string_view field, std::int32_t& out) {
   return true;
 }
 
+// Lines as the line files must give them: split at LF, carriage returns before it dropped.
+std::vector<std::string> reference_lines(std::string_view in) {
+  std::vector<std::string> lines;
+  while (!in.empty()) {
+    const std::size_t nl = in.find('\n');
+    std::string line(in.substr(0, nl));
+    while (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    if (nl == std::string_view::npos) break;
+    in.remove_prefix(nl + 1);
+  }
+  return lines;
+}
+
+// The line file over the input, against the plain split, with a step back now and then.
+void check_line_file(std::string_view in) {
+  std::string copy(in);
+  std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
+  if (f == nullptr) return;  // an empty buffer
+  corvane::LineFile file(f);
+  const auto expected = reference_lines(in);
+  std::size_t i = 0;
+  while (const auto line = file.next_line()) {
+    if (i >= expected.size() || *line != expected[i]) std::abort();
+    if ((i + line->size()) % 7 == 0) {
+      file.step_back();
+      if (file.next_line() != line) std::abort();
+    }
+    ++i;
+  }
+  if (i != expected.size()) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view in = corvane::fuzz::as_text(data, size);
+  check_line_file(in);
 
   // Every prefix of up to 12 bytes as an integer field, alone and placed in a line.
   for (std::size_t w = 0; w <= std::min<std::size_t>(in.size(), 12); ++w) {
