@@ -76,17 +76,21 @@ void Layout::place_fields() {
       case Item::Kind::integer:
       case Item::Kind::real:
       case Item::Kind::text_width: {
+        // Narrow integer fields far enough from the line's start are read as one word.
         const std::int32_t w = std::max(s.width, 0);
         const std::int64_t end = col + w;
         std::uint8_t word = 0;
-        if (s.kind == Item::Kind::integer && w >= 1 && w <= 4 && end >= 4)
-          word = 4;
-        else if (s.kind == Item::Kind::integer && w >= 1 && w <= 8 && end >= 8)
-          word = 8;
+        if (s.kind == Item::Kind::integer && w >= 1) {
+          if (w <= 4 && end >= 4) {
+            word = 4;
+          } else if (w <= 8 && end >= 8) {
+            word = 8;
+          }
+        }
         placed.push_back({s.kind, static_cast<std::int32_t>(col), w, s.decimals, word});
-      }
-        col += std::max(s.width, 0);
+        col += w;
         break;
+      }
       default:
         break;
     }
@@ -463,10 +467,14 @@ bool read_placed(std::string_view line, const Layout& layout, std::span<const Va
         if (pf.kind != Item::Kind::integer) return fail(pf);
         const auto end = static_cast<std::size_t>(pf.column) + static_cast<std::size_t>(pf.width);
         std::uint32_t fast = 0;
+        const auto width = static_cast<std::size_t>(pf.width);
         if (end <= line.size() &&
-            ((pf.word == 4 && detail::parse_right_aligned4(line.data(), end, pf.width, fast)) ||
+            ((pf.word == 4 &&
+              detail::parse_right_aligned(
+                  detail::load_field<std::uint32_t>(line.data(), end, width), fast)) ||
              (pf.word == 8 &&
-              detail::parse_right_aligned(detail::load_field(line.data(), end, pf.width), fast)))) {
+              detail::parse_right_aligned(
+                  detail::load_field<std::uint64_t>(line.data(), end, width), fast)))) {
           out[e] = static_cast<std::int32_t>(fast);
         } else if (!parse_integer_field(
                        field_at(line, static_cast<std::size_t>(pf.column), pf.width), out[e])) {
