@@ -19,27 +19,25 @@ const Layout& read_back_layout() {
   return layout;
 }
 
+// One line of the box per source line.
+// clang-format off
 const Layout& box_layout() {
   static const std::string stars(42, '*');
-  static const Layout layout{line_break(),   blanks(3),
-                             literal(stars), line_break(),
-                             blanks(2),      literal(" **  Time span of chronology: "),
-                             integer(5),     literal(" to"),
-                             integer(5),     line_break(),
-                             blanks(2),      literal(" **  Number of series in chronology: "),
-                             integer(6),     line_break(),
-                             blanks(2),      literal(" **  Optimum common interval: "),
-                             integer(5),     literal(" to"),
-                             integer(5),     line_break(),
-                             blanks(2),      literal(" **  Number of years included: "),
-                             integer(12),    line_break(),
-                             blanks(2),      literal(" **  Number of Series included:     "),
-                             integer(7),     line_break(),
-                             blanks(2),      literal(" **  Number of rings:               "),
-                             integer(7),     line_break(),
-                             blanks(3),      literal(stars)};
+  static const Layout layout{
+      line_break(),
+      blanks(3), literal(stars), line_break(),
+      blanks(2), literal(" **  Time span of chronology: "), integer(5), literal(" to"), integer(5),
+      line_break(),
+      blanks(2), literal(" **  Number of series in chronology: "), integer(6), line_break(),
+      blanks(2), literal(" **  Optimum common interval: "), integer(5), literal(" to"), integer(5),
+      line_break(),
+      blanks(2), literal(" **  Number of years included: "), integer(12), line_break(),
+      blanks(2), literal(" **  Number of Series included:     "), integer(7), line_break(),
+      blanks(2), literal(" **  Number of rings:               "), integer(7), line_break(),
+      blanks(3), literal(stars)};
   return layout;
 }
+// clang-format on
 
 // Counts of added series by start index, with prefix sums in logarithmic time.
 class Fenwick {

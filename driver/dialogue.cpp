@@ -7,44 +7,31 @@ namespace corvane {
 
 namespace {
 
+// One line of each layout per source line.
+// clang-format off
 const Layout& banner() {
-  static const Layout layout{line_break(),
-                             blanks(13),
-                             literal("Program Corvane reports the contents of"),
-                             line_break(),
-                             blanks(13),
-                             literal("of decade format Ring-Width data files and/or "),
-                             line_break(),
-                             blanks(13),
-                             literal("VELMOR Chronology files."),
-                             line_break(),
-                             line_break(),
-                             blanks(13),
-                             literal("Current dimentions are:"),
-                             line_break(),
-                             blanks(13),
-                             literal("  Max: records in a single file = "),
-                             integer(8),
-                             line_break(),
-                             blanks(13),
-                             literal("  Max: record length            = "),
-                             integer(8),
-                             line_break(),
-                             blanks(13),
-                             literal("  Max: files                    = "),
-                             integer(8),
-                             line_break()};
+  static const Layout layout{
+      line_break(),
+      blanks(13), literal("Program Corvane reports the contents of"), line_break(),
+      blanks(13), literal("of decade format Ring-Width data files and/or "), line_break(),
+      blanks(13), literal("VELMOR Chronology files."), line_break(),
+      line_break(),
+      blanks(13), literal("Current dimentions are:"), line_break(),
+      blanks(13), literal("  Max: records in a single file = "), integer(8), line_break(),
+      blanks(13), literal("  Max: record length            = "), integer(8), line_break(),
+      blanks(13), literal("  Max: files                    = "), integer(8), line_break()};
   return layout;
 }
 
 const Layout& list_question() {
   static const Layout layout{
-      line_break(), blanks(13), literal("Read in file names from a .lst file?"),
-      line_break(), blanks(13), literal("  [ This is a simple text file containing one "),
-      line_break(), blanks(13), literal("         column of data file names.           ]"),
-      line_break()};
+      line_break(),
+      blanks(13), literal("Read in file names from a .lst file?"), line_break(),
+      blanks(13), literal("  [ This is a simple text file containing one "), line_break(),
+      blanks(13), literal("         column of data file names.           ]"), line_break()};
   return layout;
 }
+// clang-format on
 
 const Layout& logical_prompt() {
   static const Layout layout{blanks(13), literal("Answer [T]rue or [F]alse :  "), hold()};
