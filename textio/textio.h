@@ -371,7 +371,6 @@ class Services {
   Services(const Services&) = delete;
   Services& operator=(const Services&) = delete;
 
-  Console& console() { return console_; }
 
   /// Writes a layout ending with a hold to the console; the answer follows on the same line.
   void prompt(const Layout& layout, std::span<const Value> values = {});
