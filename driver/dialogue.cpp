@@ -197,14 +197,36 @@ std::string make_report_name(std::string_view input_name) {
   return fit(std::string(lead) + "_rec", kNameWidth);
 }
 
+namespace {
+
+// The absolute path that a name leads to: symbolic links followed, also to a file that does not
+// exist yet, at most 40 of them, so that a loop ends.
+std::filesystem::path resolved_path(std::string_view name, std::error_code& ec) {
+  namespace fs = std::filesystem;
+  fs::path p = fs::absolute(fs::path(name), ec);
+  if (ec) return p;
+  for (int links = 0; links < 40; ++links) {
+    p = fs::weakly_canonical(p, ec);
+    if (ec) return p;
+    std::error_code lec;
+    if (!fs::is_symlink(fs::symlink_status(p, lec))) break;
+    const fs::path target = fs::read_symlink(p, lec);
+    if (lec) break;
+    p = target.is_absolute() ? target : p.parent_path() / target;
+  }
+  return p;
+}
+
+}  // namespace
+
 bool same_file(std::string_view a, std::string_view b) {
   const std::string_view ta = trim_name(a), tb = trim_name(b);
   if (ta.empty() || tb.empty()) return false;
   if (ta == tb) return true;
   namespace fs = std::filesystem;
   std::error_code ec1, ec2;
-  const fs::path pa = fs::weakly_canonical(fs::absolute(fs::path(ta), ec1), ec1);
-  const fs::path pb = fs::weakly_canonical(fs::absolute(fs::path(tb), ec2), ec2);
+  const fs::path pa = resolved_path(ta, ec1);
+  const fs::path pb = resolved_path(tb, ec2);
   if (!ec1 && !ec2 && pa == pb) return true;
   std::error_code ec;
   return fs::exists(fs::path(ta), ec) && fs::exists(fs::path(tb), ec) &&

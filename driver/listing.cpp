@@ -73,6 +73,8 @@ void run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
       std::int32_t first_year = 0, n = 0;
       bool self_describing = false;
       trrw(id, first_year, n, values, counter, io, kInputHandle, intake.code, self_describing);
+      // A read that failed is no end of the file: the run ends with the system's reason.
+      io.check_read(kInputHandle);
       // A year below -999 carries its minus sign in the ID's last column.
       if (!self_describing && id[7] == '-') first_year = -first_year;
       if (counter <= 0) break;

@@ -10,6 +10,8 @@ int main(int argc, char** argv) {
   // A closed standard output must not kill the run: the report is still written to its end.
   std::signal(SIGPIPE, SIG_IGN);
 #endif
+  // An interrupted run leaves no half-written report behind.
+  corvane::install_signal_cleanup();
   std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   corvane::StdConsole console;
   return corvane::program_main(args, console);

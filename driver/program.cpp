@@ -64,12 +64,12 @@ int program_main(std::span<const std::string_view> args, Console& console) {
     if (args.size() == 1 && args[0] == "--help") {
       console.write(kUsage);
       console.flush();
-      return kExitNormal;
+      return console.write_failed() ? kExitFailure : kExitNormal;
     }
     if (args.size() == 1 && args[0] == "--version") {
       console.write("corvane " CORVANE_VERSION "\n");
       console.flush();
-      return kExitNormal;
+      return console.write_failed() ? kExitFailure : kExitNormal;
     }
     console.write_error(kUsage);
     return kExitFailure;

@@ -79,7 +79,8 @@ void datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
       if (!io.read_text(handle)) break;
     }
   } else if (r.outcome == ReadOutcome::end_of_file) {
-    message(io, ">> sbr datar:  unexpected end reading data");
+    // After a failed read the caller ends the run with the system's reason instead.
+    if (!io.source(handle).failed()) message(io, ">> sbr datar:  unexpected end reading data");
     n = r.values;
   }
 }

@@ -8,10 +8,15 @@ namespace corvane {
 
 namespace {
 constexpr std::size_t kBufferSize = 1u << 16;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-std::string_view drop_carriage_returns(std::string_view line) {
-  while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-  return line;
+// The first line end in [p, p + n): a line feed or a carriage return, whichever comes first;
+// nullptr when there is none.
+const char* find_line_end(const char* p, std::size_t n) {
+  const auto* nl = static_cast<const char*>(std::memchr(p, '\n', n));
+  const std::size_t before = nl != nullptr ? static_cast<std::size_t>(nl - p) : n;
+  const auto* cr = static_cast<const char*>(std::memchr(p, '\r', before));
+  return cr != nullptr ? cr : nl;
 }
 }  // namespace
 
@@ -22,7 +27,12 @@ LineFile::~LineFile() {
   if (owns_ && file_ != nullptr) std::fclose(file_);
 }
 
-void LineFile::step_back() { replay_ = have_last_; }
+void LineFile::step_back() {
+  if (have_last_ && !replay_) {
+    replay_ = true;
+    --line_number_;
+  }
+}
 
 bool LineFile::refill() {
   if (eof_ || file_ == nullptr) return false;
@@ -45,57 +55,83 @@ bool LineFile::refill() {
   return true;
 }
 
+// Drops what is left of a line end that began with a carriage return: further carriage
+// returns and one line feed after them. False when the file ended on the way.
+bool LineFile::finish_line_end() {
+  for (;;) {
+    while (begin_ < end_ && buffer_[begin_] == '\r') ++begin_;
+    if (begin_ < end_) {
+      if (buffer_[begin_] == '\n') ++begin_;
+      return true;
+    }
+    if (!refill()) return false;
+  }
+}
+
 std::optional<std::string_view> LineFile::next_line() {
   if (replay_) {
     replay_ = false;
+    ++line_number_;
     return last_;
   }
   have_last_ = false;
+  if (!started_) {
+    // A byte-order mark at the very start of the file is no part of its first line.
+    started_ = true;
+    while (end_ - begin_ < kByteOrderMark.size() && refill()) {
+    }
+    if (std::string_view(buffer_.get() + begin_, end_ - begin_).starts_with(kByteOrderMark)) {
+      begin_ += kByteOrderMark.size();
+    }
+  }
+  if (after_cr_) {
+    after_cr_ = false;
+    if (!finish_line_end()) return std::nullopt;
+  }
   // Fast path: the whole line lies in the buffer.
   for (;;) {
     const char* start = buffer_.get() + begin_;
-    const auto* nl = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
-    if (nl != nullptr) {
-      last_ = drop_carriage_returns(std::string_view(start, static_cast<std::size_t>(nl - start)));
-      begin_ = static_cast<std::size_t>(nl - buffer_.get()) + 1;
-      have_last_ = true;
-      return last_;
+    const char* stop = find_line_end(start, end_ - begin_);
+    if (stop != nullptr) {
+      last_ = std::string_view(start, static_cast<std::size_t>(stop - start));
+      begin_ = static_cast<std::size_t>(stop - buffer_.get()) + 1;
+      after_cr_ = *stop == '\r';
+      return deliver();
     }
     if (end_ - begin_ == kBufferSize) break;  // a line longer than the buffer
     if (!refill()) {
       if (begin_ == end_) return std::nullopt;
       // A last line without a line end. The refill may have moved it to the buffer's start.
-      last_ = drop_carriage_returns(std::string_view(buffer_.get() + begin_, end_ - begin_));
+      last_ = std::string_view(buffer_.get() + begin_, end_ - begin_);
       begin_ = end_;
-      have_last_ = true;
-      return last_;
+      return deliver();
     }
   }
   // Slow path: keep the first kMaxLineLength bytes of a long line, read past the rest.
   long_line_.clear();
-  bool ended = false;
-  bool cut = false;
-  while (!ended) {
+  for (;;) {
     const char* start = buffer_.get() + begin_;
     const std::size_t avail = end_ - begin_;
-    const auto* nl = static_cast<const char*>(std::memchr(start, '\n', avail));
-    const std::size_t take = nl != nullptr ? static_cast<std::size_t>(nl - start) : avail;
+    const char* stop = find_line_end(start, avail);
+    const std::size_t take = stop != nullptr ? static_cast<std::size_t>(stop - start) : avail;
     const std::size_t room = kMaxLineLength - long_line_.size();
     long_line_.append(start, std::min(take, room));
-    cut |= take > room;
     begin_ += take;
-    if (nl != nullptr) {
+    if (stop != nullptr) {
       ++begin_;
-      ended = true;
-    } else {
-      begin_ = end_ = 0;
-      if (!refill()) ended = true;
+      after_cr_ = *stop == '\r';
+      break;
     }
+    begin_ = end_ = 0;
+    if (!refill()) break;
   }
-  // Carriage returns end a line only when they stand just before its end; a line cut at the
-  // limit keeps what it has.
-  last_ = cut ? std::string_view(long_line_) : drop_carriage_returns(long_line_);
+  last_ = long_line_;
+  return deliver();
+}
+
+std::string_view LineFile::deliver() {
   have_last_ = true;
+  ++line_number_;
   return last_;
 }
 

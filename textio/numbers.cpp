@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "textio/field_rules.h"
 #include "textio/textio.h"
@@ -69,9 +70,15 @@ bool convert_decimal(bool negative, std::string_view digits, std::int64_t expone
     return true;
   }
   digits.remove_prefix(first);
-  // Exponents far beyond float's range are decided without from_chars.
+  // Exponents far beyond float's range are decided without from_chars. A value too large for
+  // single precision rounds to an infinity, as rounding to nearest gives.
+  const float overflow =
+      negative ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
   const std::int64_t magnitude = exponent + static_cast<std::int64_t>(digits.size());
-  if (magnitude > 40) return false;
+  if (magnitude > 40) {
+    out = overflow;
+    return true;
+  }
   if (magnitude < -60) {
     out = negative ? -0.0f : 0.0f;
     return true;
@@ -93,8 +100,7 @@ bool convert_decimal(bool negative, std::string_view digits, std::int64_t expone
   float value = 0.0f;
   const auto [end, ec] = std::from_chars(buf, p, value, std::chars_format::scientific);
   if (ec == std::errc::result_out_of_range) {
-    if (magnitude > 0) return false;  // overflow
-    out = negative ? -0.0f : 0.0f;    // underflow to zero
+    out = magnitude > 0 ? overflow : (negative ? -0.0f : 0.0f);
     return true;
   }
   if (ec != std::errc() || end != p) return false;

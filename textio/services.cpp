@@ -1,10 +1,13 @@
 // Console and file services: prompts and answers, sequential files by handle, and the ends of
 // a run (stop with a message, error report on an unhandled failure).
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "textio/textio.h"
+#include "textio/written_file.h"
 
 namespace corvane {
 
@@ -12,21 +15,90 @@ namespace corvane {
 
 namespace {
 constexpr std::size_t kConsoleBuffer = 1u << 16;
+
+// Writes all of `text` to a file descriptor; false when the system refuses part of it.
+bool write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+}  // namespace
+
+ConsoleInput::ConsoleInput(int fd) : fd_(fd), buffer_(new char[kConsoleBuffer]) {}
+
+bool ConsoleInput::fill() {
+  if (eof_) return false;
+  for (;;) {
+    // read() hands back what has arrived, a line at a time from a terminal: nothing here
+    // waits for more than the line being answered.
+    const ssize_t n = ::read(fd_, buffer_.get(), kConsoleBuffer);
+    if (n > 0) {
+      begin_ = 0;
+      end_ = static_cast<std::size_t>(n);
+      return true;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    eof_ = true;
+    return false;
+  }
 }
 
-StdConsole::StdConsole() : in_(stdin, false) { out_.reserve(kConsoleBuffer); }
+std::optional<std::string_view> ConsoleInput::next_line() {
+  line_.clear();
+  bool any = false;
+  for (;;) {
+    if (begin_ == end_ && !fill()) {
+      if (any) return std::string_view(line_);
+      return std::nullopt;
+    }
+    if (after_cr_) {
+      // The rest of a line end that began with a carriage return, as it arrives.
+      while (begin_ < end_ && buffer_[begin_] == '\r') ++begin_;
+      if (begin_ == end_) continue;
+      if (buffer_[begin_] == '\n') ++begin_;
+      after_cr_ = false;
+      continue;
+    }
+    const char* start = buffer_.get() + begin_;
+    const std::size_t avail = end_ - begin_;
+    std::size_t take = 0;
+    while (take < avail && start[take] != '\n' && start[take] != '\r') ++take;
+    const std::size_t room = LineFile::kMaxLineLength - line_.size();
+    line_.append(start, std::min(take, room));
+    any = true;
+    begin_ += take;
+    if (take < avail) {
+      after_cr_ = start[take] == '\r';
+      ++begin_;
+      return std::string_view(line_);
+    }
+  }
+}
+
+StdConsole::StdConsole() : in_(STDIN_FILENO), line_by_line_(::isatty(STDOUT_FILENO) == 1) {
+  out_.reserve(kConsoleBuffer);
+}
 
 StdConsole::~StdConsole() { flush(); }
 
 void StdConsole::write(std::string_view text) {
   out_.append(text);
-  if (out_.size() >= kConsoleBuffer) flush();
+  // At a terminal each line shows as it is complete; into a pipe or a file, in large blocks.
+  if (out_.size() >= kConsoleBuffer ||
+      (line_by_line_ && text.find('\n') != std::string_view::npos)) {
+    flush();
+  }
 }
 
 void StdConsole::write_error(std::string_view text) {
   flush();
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
+  (void)write_all(STDERR_FILENO, text);
 }
 
 std::optional<std::string_view> StdConsole::read_line() {
@@ -35,20 +107,24 @@ std::optional<std::string_view> StdConsole::read_line() {
 }
 
 void StdConsole::flush() {
-  if (!out_.empty() && !failed_) {
-    if (std::fwrite(out_.data(), 1, out_.size(), stdout) != out_.size()) failed_ = true;
-  }
+  if (!out_.empty() && !failed_ && !write_all(STDOUT_FILENO, out_)) failed_ = true;
   out_.clear();
-  if (!failed_ && std::fflush(stdout) != 0) failed_ = true;
 }
 
 std::optional<std::string_view> MemoryConsole::read_line() {
+  // The console's line-end rule: an answer ends at its first carriage return or line feed; a
+  // run of carriage returns and one line feed after it are one line end.
   if (pos_ >= input_.size()) return std::nullopt;
-  std::size_t nl = input_.find('\n', pos_);
-  if (nl == std::string::npos) nl = input_.size();
-  line_ = input_.substr(pos_, nl - pos_);
-  pos_ = nl + 1;
-  while (!line_.empty() && line_.back() == '\r') line_.pop_back();
+  std::size_t stop = input_.find_first_of("\r\n", pos_);
+  if (stop == std::string::npos) stop = input_.size();
+  line_ = input_.substr(pos_, stop - pos_);
+  pos_ = stop;
+  if (pos_ < input_.size() && input_[pos_] == '\r') {
+    while (pos_ < input_.size() && input_[pos_] == '\r') ++pos_;
+    if (pos_ < input_.size() && input_[pos_] == '\n') ++pos_;
+  } else if (pos_ < input_.size()) {
+    ++pos_;
+  }
   return std::string_view(line_);
 }
 
@@ -57,8 +133,11 @@ std::optional<std::string_view> MemoryConsole::read_line() {
 struct Services::OpenFile {
   int handle = 0;
   std::string name;
-  std::FILE* out = nullptr;      // written files
+  detail::WrittenFile written;   // written files
+  Keep keep = Keep::at_any_end;  // written files: kept when the run ends before close_file
+  bool broken = false;           // a write failed: the file is not kept
   std::unique_ptr<LineFile> in;  // read files
+  bool writing() const { return written.out != nullptr; }
 };
 
 namespace {
@@ -172,18 +251,18 @@ void Services::open_existing(int handle, std::string_view name) {
   files_.push_back(std::move(f));
 }
 
-void Services::open_for_writing(int handle, std::string_view name) {
+void Services::open_for_writing(int handle, std::string_view name, Keep keep) {
   if (find(handle) != nullptr) close_file(handle);
   const std::string n(trim_name(name));
   const std::string what = describe("open for writing", handle, n);
   if (names_no_file(n)) fail(true, std::strerror(ENOENT), what);
-  errno = 0;
-  std::FILE* fp = std::fopen(n.c_str(), "wb");
-  if (fp == nullptr) fail(true, std::strerror(errno != 0 ? errno : EACCES), what);
   auto f = std::make_unique<OpenFile>();
+  if (const int e = detail::open_written(n, f->written); e != 0) {
+    fail(true, std::strerror(e), what);
+  }
   f->handle = handle;
   f->name = n;
-  f->out = fp;
+  f->keep = keep;
   files_.push_back(std::move(f));
 }
 
@@ -210,6 +289,13 @@ ReadResult Services::read_line(int handle, const Layout& layout, std::span<const
   return r;
 }
 
+void Services::check_read(int handle) {
+  const LineFile& in = source(handle);
+  if (in.failed()) {
+    fail(true, std::strerror(in.error_number()), describe("read", handle, find(handle)->name));
+  }
+}
+
 std::optional<std::string_view> Services::read_text(int handle) {
   return source(handle).next_line();
 }
@@ -222,11 +308,11 @@ void Services::put(int handle, std::string_view text) {
     return;
   }
   OpenFile& f = need(handle, "write");
-  if (f.out == nullptr)
-    fail(false, "File is not open for writing", describe("write", handle, f.name));
+  if (!f.writing()) fail(false, "File is not open for writing", describe("write", handle, f.name));
   errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), f.out) != text.size()) {
+  if (std::fwrite(text.data(), 1, text.size(), f.written.out) != text.size()) {
     const int e = errno != 0 ? errno : EIO;
+    f.broken = true;
     fail(true, std::strerror(e), describe("write", handle, f.name));
   }
 }
@@ -247,27 +333,13 @@ void Services::write_free_form(int handle, std::optional<std::string_view> text)
   put(handle, scratch_);
 }
 
-namespace {
-
-// Flushes and closes a written file: 0 when all of it reached the file, else the error number.
-int finish_written(std::FILE*& out) {
-  errno = 0;
-  const bool bad = std::fflush(out) != 0 || std::ferror(out) != 0;
-  const int e = errno != 0 ? errno : EIO;
-  const bool close_bad = std::fclose(out) != 0;
-  out = nullptr;
-  return bad || close_bad ? e : 0;
-}
-
-}  // namespace
-
 void Services::close_file(int handle) {
   for (auto it = files_.begin(); it != files_.end(); ++it) {
     if ((*it)->handle != handle) continue;
     std::unique_ptr<OpenFile> f = std::move(*it);
     files_.erase(it);
-    if (f->out != nullptr) {
-      if (const int e = finish_written(f->out); e != 0) {
+    if (f->writing()) {
+      if (const int e = detail::finish_written(f->written, !f->broken); e != 0) {
         fail(true, std::strerror(e), describe("close", handle, f->name));
       }
     }
@@ -281,8 +353,11 @@ std::optional<Services::CloseProblem> Services::close_all() {
   while (!files_.empty()) {
     std::unique_ptr<OpenFile> f = std::move(files_.back());
     files_.pop_back();
-    if (f->out == nullptr) continue;
-    const int e = finish_written(f->out);
+    if (!f->writing()) continue;
+    // A file whose write failed, or that only a completed run keeps, is dropped: the name keeps
+    // what it held before.
+    const bool keep = !f->broken && f->keep == Keep::at_any_end;
+    const int e = detail::finish_written(f->written, keep);
     if (e != 0 && !problem)
       problem = CloseProblem{std::strerror(e), describe("close", f->handle, f->name)};
   }

@@ -258,9 +258,13 @@ ReadResult read_layout_from_text(std::string_view text, const Layout& layout,
 // Line files
 // ---------------------------------------------------------------------------------------------
 
-/// A sequential text file read line by line through a fixed buffer: the carriage returns that
-/// end a line are dropped, a line is kept up to kMaxLineLength bytes (the rest of it is read
-/// past, never stored), and one step back is possible.
+/// A sequential text file read line by line through a fixed buffer, in bounded memory.
+///
+/// A line ends at a line feed, or at a run of carriage returns with or without one line feed
+/// after it: "CR LF", "CR CR LF", "CR" and "CR CR" each end one line, and nothing of a line end
+/// is part of the line. A UTF-8 byte-order mark at the very start of the file is skipped. A
+/// line is kept up to kMaxLineLength bytes; the rest of it is read past, never stored. One step
+/// back is possible. Lines are numbered from 1 as they end.
 class LineFile : public LineSource {
  public:
   static constexpr std::size_t kMaxLineLength = 1u << 17;
@@ -272,19 +276,25 @@ class LineFile : public LineSource {
   std::optional<std::string_view> next_line() override;
   /// Makes the next next_line() return the line returned last once more.
   void step_back();
+  /// The number of the line returned last (0 before the first); a step back counts back.
+  std::int64_t line_number() const { return line_number_; }
   /// True when the last next_line() ended on a failed read rather than the file's end.
   bool failed() const { return failed_; }
   int error_number() const { return errno_; }
 
  private:
   bool refill();
+  bool finish_line_end();
+  std::string_view deliver();
   std::FILE* file_;
   bool owns_;
   std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0, end_ = 0;
   std::string long_line_;
   std::string_view last_;
+  std::int64_t line_number_ = 0;
   bool have_last_ = false, replay_ = false, eof_ = false, failed_ = false;
+  bool started_ = false, after_cr_ = false;
   int errno_ = 0;
 };
 
@@ -306,7 +316,30 @@ class Console {
   virtual bool write_failed() const = 0;
 };
 
-/// The console of the process: stdin, stdout and stderr, buffered, flushed before every read.
+/// The console's answer lines, read from a file descriptor with read(): an answer is taken as
+/// soon as its line end has arrived, from a terminal, a pipe or a FIFO. An answer ends at its
+/// first carriage return or line feed; when it ends at a carriage return, the carriage returns
+/// and the one line feed that directly follow are dropped when they arrive. An answer is kept
+/// up to LineFile::kMaxLineLength bytes; the rest is read past. The end of input, or a failed
+/// read, is the end for good.
+class ConsoleInput {
+ public:
+  explicit ConsoleInput(int fd);
+  /// The next answer without its line end; nothing at the end of input.
+  std::optional<std::string_view> next_line();
+
+ private:
+  bool fill();
+  int fd_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t begin_ = 0, end_ = 0;
+  std::string line_;
+  bool eof_ = false, after_cr_ = false;
+};
+
+/// The console of the process: standard input for answers, standard output for the dialogue
+/// and listing, standard error for error reports. Output is flushed before every read; at a
+/// terminal also at the end of every line.
 class StdConsole : public Console {
  public:
   StdConsole();
@@ -318,8 +351,9 @@ class StdConsole : public Console {
   bool write_failed() const override { return failed_; }
 
  private:
-  LineFile in_;
+  ConsoleInput in_;
   std::string out_;
+  bool line_by_line_;
   bool failed_ = false;
 };
 
@@ -346,6 +380,15 @@ struct RunEnd {
   int status;
 };
 
+/// What becomes of a written file when the run ends before close_file: kept (the report), or
+/// dropped (outputs that only a complete run writes). A file whose write failed is dropped.
+enum class Keep : std::uint8_t { at_any_end, when_closed };
+
+/// Removes the temporary files of written files when SIGINT, SIGTERM or SIGHUP ends the
+/// process (which then ends by that signal), and ignores SIGXFSZ, so that a file-size limit
+/// makes a write fail instead of killing the run. For the program's entry to call once.
+void install_signal_cleanup();
+
 /// What a read states as its own handling; an outcome not handled ends the run with an error
 /// report.
 enum class Handling : std::uint8_t { none = 0, end = 1, conversion = 2, both = 3 };
@@ -371,7 +414,6 @@ class Services {
   Services(const Services&) = delete;
   Services& operator=(const Services&) = delete;
 
-
   /// Writes a layout ending with a hold to the console; the answer follows on the same line.
   void prompt(const Layout& layout, std::span<const Value> values = {});
   /// Reads the next console line by the layout; outcomes not handled end the run.
@@ -383,8 +425,11 @@ class Services {
   bool file_exists(std::string_view name) const;
   /// Opens an existing file for reading from its first line; failure ends the run (report).
   void open_existing(int handle, std::string_view name);
-  /// Creates or replaces a file for writing; failure ends the run (report).
-  void open_for_writing(int handle, std::string_view name);
+  /// Creates or replaces a file for writing; failure ends the run (report). The file takes its
+  /// name whole when it is closed (see below); until then the name keeps what it held. A name
+  /// that is a symbolic link is replaced, never followed, unless it leads to a directory (an
+  /// error), a device or a FIFO (written in place).
+  void open_for_writing(int handle, std::string_view name, Keep keep = Keep::at_any_end);
 
   /// Reads the next line of a file by the layout; outcomes not handled end the run, and so
   /// does a read that the system reports as failed, whatever the handling.
@@ -393,6 +438,8 @@ class Services {
   /// The next line of a file as it stands (without its line end), or nothing at its end or on
   /// a failed read. The view stays valid until the next read on the handle.
   std::optional<std::string_view> read_text(int handle);
+  /// Ends the run with an error report when the last read of the handle's file failed.
+  void check_read(int handle);
   /// The handle's file as a line source, for reads that span several lines.
   LineFile& source(int handle);
 
@@ -427,7 +474,6 @@ class Services {
   OpenFile* find(int handle) const;
   OpenFile& need(int handle, std::string_view operation);
   void put_console(std::string_view text);
-  void check_write(OpenFile& f);
 
   Console& console_;
   std::vector<std::unique_ptr<OpenFile>> files_;

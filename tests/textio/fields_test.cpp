@@ -295,7 +295,14 @@ INSTANTIATE_TEST_SUITE_P(
                       RealInCase{"1.5x", 0, false, 0}, RealInCase{"1,5", 0, false, 0},
                       RealInCase{"1-", 0, false, 0}, RealInCase{"--1", 0, false, 0},
                       RealInCase{"1E2E3", 0, false, 0}, RealInCase{"1E2.0", 0, false, 0},
-                      RealInCase{"\t1.5", 0, false, 0}, RealInCase{"1E39", 0, false, 0},
+                      RealInCase{"\t1.5", 0, false, 0},
+                      // Beyond single precision: the infinity that rounding to nearest gives.
+                      RealInCase{"1E39", 0, true, std::numeric_limits<float>::infinity()},
+                      RealInCase{"-1E400", 0, true, -std::numeric_limits<float>::infinity()},
+                      RealInCase{"340282356779733661637539395458142568448", 0, true,
+                                 std::numeric_limits<float>::infinity()},
+                      RealInCase{"340282356779733661637539395458142568447", 0, true,
+                                 std::numeric_limits<float>::max()},
                       RealInCase{"1.5+2", 0, false, 0}, RealInCase{"***", 0, false, 0}));
 
 TEST(TextioFields, RealInputIsTheNearestFloatOfTheDecimalText) {

@@ -77,9 +77,60 @@ TEST(TextioLineFile, EmptyFileAndEmptyLines) {
   EXPECT_EQ(lines_of("\n\n\n"), (Lines{"", "", ""}));
 }
 
-TEST(TextioLineFile, CarriageReturnsInsideALineStay) {
-  EXPECT_EQ(lines_of("a\rb\n"), (Lines{"a\rb"}));
-  EXPECT_EQ(lines_of("\rab\r\n"), (Lines{"\rab"}));
+// A line ends at a line feed, or at a run of carriage returns with or without one line feed
+// after it; a byte-order mark at the very start is skipped.
+struct LineEndCase {
+  std::string_view content;
+  Lines lines;
+};
+
+TEST(TextioLineFile, LineEndRule) {
+  const LineEndCase cases[] = {
+      {"a\rb\rc", {"a", "b", "c"}},  // old Macintosh files
+      {"a\rb\r", {"a", "b"}},
+      {"a\r\rb\r\r", {"a", "b"}},  // an empty line between two CRs vanishes
+      {"a\r\r\nb\r\n", {"a", "b"}},
+      {"a\r\n\nb", {"a", "", "b"}},  // one LF belongs to the CR run, not two
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"\rab\r\n", {"", "ab"}},
+      {"\n\r", {"", ""}},
+      {"\xEF\xBB\xBF"
+       "ab\ncd\n",
+       {"ab", "cd"}},  // byte-order mark skipped
+      {"\xEF\xBB\xBF", {}},
+      {"\xEF\xBB", {"\xEF\xBB"}},
+      {"x\xEF\xBB\xBF\n", {"x\xEF\xBB\xBF"}},  // only at the very start
+      {"\xEF\xBB\xBF\xEF\xBB\xBF\n", {"\xEF\xBB\xBF"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(lines_of(c.content), c.lines) << c.content;
+}
+
+TEST(TextioLineFile, CarriageReturnRunsAcrossTheBufferEdge) {
+  // The CR run and its LF fall on either side of a refill.
+  for (const std::size_t n : {65533u, 65534u, 65535u, 65536u}) {
+    const std::string first(n, 'x');
+    EXPECT_EQ(lines_of(first + "\r\r\nnext\n"), (Lines{first, "next"})) << n;
+    EXPECT_EQ(lines_of(first + "\r\rnext"), (Lines{first, "next"})) << n;
+  }
+}
+
+TEST(TextioLineFile, LinesAreNumberedAsTheyEnd) {
+  FileOf f(
+      "\xEF\xBB\xBF"
+      "one\r\rtwo\r\nthree\n\nfive");
+  EXPECT_EQ(f->line_number(), 0);
+  for (std::int64_t n = 1; n <= 5; ++n) {
+    ASSERT_TRUE(f->next_line().has_value());
+    EXPECT_EQ(f->line_number(), n);
+    if (n == 3) {
+      f->step_back();
+      EXPECT_EQ(f->line_number(), 2);
+      EXPECT_EQ(f->next_line(), std::optional<std::string_view>("three"));
+      EXPECT_EQ(f->line_number(), 3);
+    }
+  }
+  EXPECT_FALSE(f->next_line().has_value());
+  EXPECT_EQ(f->line_number(), 5);
 }
 
 TEST(TextioLineFile, NulBytesStay) {
@@ -112,9 +163,9 @@ TEST(TextioLineFile, ALineLongerThanTheLimitIsCut) {
   const Lines tail = lines_of("first\n" + long_line);
   ASSERT_EQ(tail.size(), 2u);
   EXPECT_EQ(tail[1], long_line.substr(0, limit));
-  // Carriage returns at the cut do not end the line: they stay.
+  // Carriage returns at the cut end the line there, like anywhere else.
   const std::string at_cut = std::string(limit - 2, 'c') + "\r\r" + "more\n";
-  EXPECT_EQ(lines_of(at_cut), Lines{std::string(limit - 2, 'c') + "\r\r"});
+  EXPECT_EQ(lines_of(at_cut), (Lines{std::string(limit - 2, 'c'), "more"}));
 }
 
 TEST(TextioLineFile, StepBackAfterTheLastLine) {
