@@ -72,7 +72,9 @@ void run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
       id.fill(' ');
       std::int32_t first_year = 0, n = 0;
       bool self_describing = false;
-      trrw(id, first_year, n, values, counter, io, kInputHandle, intake.code, self_describing);
+      const ReadLimit limit =
+          trrw(id, first_year, n, values, counter, io, kInputHandle, intake.code, self_describing);
+      if (limit != ReadLimit::none) io.stop_run(limit_message(limit, id, n), kExitStopped);
       // A read that failed is no end of the file: the run ends with the system's reason.
       io.check_read(kInputHandle);
       // A year below -999 carries its minus sign in the ID's last column.

@@ -19,7 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::array<char, 80> title;
       title.fill('#');
       std::int32_t n = 0, first = 0;
-      datar(title, n, std::span<float>(values.data(), kMaxValues), first, io, kInputHandle);
+      if (datar(title, n, std::span<float>(values.data(), kMaxValues), first, io, kInputHandle) !=
+          ReadLimit::none) {
+        break;  // where a run stops
+      }
       if (n == kEndOfFile) break;
       if (n < 0 || n > kMaxValues) std::abort();
     }

@@ -23,8 +23,12 @@ inline int read_all(const std::uint8_t* data, std::size_t size, LayoutCode code)
     std::int32_t first = 0, n = 0, counter = 0;
     bool self_describing = false;
     for (int calls = 0;; ++calls) {
-      trrw(id, first, n, std::span<float>(values.data(), kMaxValues), counter, io, kInputHandle,
-           code, self_describing);
+      const ReadLimit limit = trrw(id, first, n, std::span<float>(values.data(), kMaxValues),
+                                   counter, io, kInputHandle, code, self_describing);
+      if (limit != ReadLimit::none) {
+        if (limit_message(limit, id, n).empty()) std::abort();
+        return 0;  // where a run stops
+      }
       if (counter <= 0) break;
       if (n < 0 || n > kMaxValues || calls > 10000000) std::abort();
     }

@@ -24,8 +24,8 @@ void message(Services& io, std::string_view text) {
 
 }  // namespace
 
-void datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
-           std::int32_t& first_year, Services& io, int handle) {
+ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
+                std::int32_t& first_year, Services& io, int handle) {
   std::int32_t count = 0;
   std::int32_t year = 0;
   char format[8];
@@ -35,7 +35,7 @@ void datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
     const auto got = io.read_text(handle);
     if (!got) {
       n = kEndOfFile;
-      return;
+      return ReadLimit::none;
     }
     char line[kLineWidth];
     const std::string_view text = got->substr(0, kLineWidth);
@@ -57,16 +57,13 @@ void datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
   if (!description) {
     message(io, ">> sbr datar:  bad format text");
     n = 0;
-    return;
-  }
-  if (count < 0 || count > kMaxValues || static_cast<std::size_t>(count) > values.size()) {
-    io.stop_run("sbr datar:  series \"" + std::string(title.data(), 8) + "\" gives a count of " +
-                    std::to_string(count) + " values; the limit is " + std::to_string(kMaxValues) +
-                    " values per series",
-                kExitStopped);
+    return ReadLimit::none;
   }
   n = count;
-  if (count == 0) return;
+  if (count < 0 || count > kMaxValues || static_cast<std::size_t>(count) > values.size()) {
+    return ReadLimit::count;
+  }
+  if (count == 0) return ReadLimit::none;
 
   const Var target = Var::of(values.first(static_cast<std::size_t>(count)));
   const ReadResult r =
@@ -83,6 +80,7 @@ void datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
     if (!io.source(handle).failed()) message(io, ">> sbr datar:  unexpected end reading data");
     n = r.values;
   }
+  return ReadLimit::none;
 }
 
 }  // namespace corvane

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "textio/textio.h"
 
@@ -13,7 +14,7 @@ namespace corvane {
 
 /// Values a caller holds for one series (the record length of the banner).
 inline constexpr std::int32_t kMaxValues = 10000;
-/// Text lines that one call of trrw passes over before it stops the run.
+/// Text lines that one call of trrw passes over; the next one is a limit of a run.
 inline constexpr std::int32_t kMaxTextLines = 25;
 /// The value count and series counter that report the end of a file.
 inline constexpr std::int32_t kEndOfFile = -999;
@@ -25,6 +26,18 @@ enum class LayoutCode : std::uint8_t { mr, ir };
 /// An 8-character series identifier.
 using SeriesId = std::array<char, 8>;
 
+/// A limit of a run that a reader met; a run stops there with limit_message.
+enum class ReadLimit : std::uint8_t {
+  none,        ///< no limit met
+  text_lines,  ///< a 26th text line in one call of trrw
+  values,      ///< a series of more than kMaxValues values (the call has set its ID)
+  count,       ///< a self-describing count below 0 or above kMaxValues (held in the call's n)
+};
+
+/// The message with which a run stops at `limit`, for the series `id` and the count `n` that
+/// the call handed back.
+std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n);
+
 /// Reads one series from the open file `handle`, by the layout `code`.
 ///
 /// Usage is: set `counter` to 0, then call again and again while the counter comes back 1 or
@@ -32,18 +45,24 @@ using SeriesId = std::array<char, 8>;
 /// in values[0..n). A counter and `n` of -999 report the end of the file (or a failed read);
 /// a series not closed by its end marker when the file ends is not returned. `self_describing`
 /// tells whether the series came from the self-describing layout. `values` must hold
-/// kMaxValues; a longer series stops the run (exit 1), as does a 26th text line in one call.
-void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
-          std::int32_t& counter, Services& io, int handle, LayoutCode code, bool& self_describing);
+/// kMaxValues.
+///
+/// A limit of a run ends the call at once and is handed back: a 26th text line in the call, a
+/// series longer than kMaxValues, a self-describing count outside 0 to kMaxValues; the series
+/// is then not delivered.
+ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
+               std::int32_t& counter, Services& io, int handle, LayoutCode code,
+               bool& self_describing);
 
 /// Reads one self-describing series from `handle`, positioned at its "#" title line: the title
 /// (replaced by later lines that do not begin "n  "), the count line (count in columns 3-10,
 /// first year in 13-20, a field description in 23-30) and the values as that description lays
 /// them out. `n` is -999 when the file ends before a count line. After a value that fails to
 /// convert, or an early end, a message goes to the console and the series is returned with the
-/// values read so far; the rest of its value lines are passed over.
-void datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
-           std::int32_t& first_year, Services& io, int handle);
+/// values read so far; the rest of its value lines are passed over. A count below 0 or above
+/// kMaxValues is handed back as ReadLimit::count with `n` set to it.
+ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
+                std::int32_t& first_year, Services& io, int handle);
 
 }  // namespace corvane
 

@@ -30,17 +30,28 @@ bool all_blank(std::string_view line) {
 // Year modulo 10 in 0..9, also for negative years.
 std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; }
 
-[[noreturn]] void too_many_values(Services& io, const SeriesId& id) {
-  io.stop_run("sbr trrw:  series \"" + std::string(id.data(), id.size()) + "\" has more than " +
-                  std::to_string(kMaxValues) + " values; the limit is " +
-                  std::to_string(kMaxValues) + " values per series",
-              kExitStopped);
-}
-
 }  // namespace
 
-void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
-          std::int32_t& counter, Services& io, int handle, LayoutCode code, bool& self_describing) {
+std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n) {
+  const std::string series = "series \"" + std::string(id.data(), id.size()) + "\"";
+  const std::string most = "; the limit is " + std::to_string(kMaxValues) + " values per series";
+  switch (limit) {
+    case ReadLimit::none:
+      break;
+    case ReadLimit::text_lines:
+      return "sbr trrw:  over 25 text lines";
+    case ReadLimit::values:
+      return "sbr trrw:  " + series + " has more than " + std::to_string(kMaxValues) + " values" +
+             most;
+    case ReadLimit::count:
+      return "sbr datar:  " + series + " gives a count of " + std::to_string(n) + " values" + most;
+  }
+  return {};
+}
+
+ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
+               std::int32_t& counter, Services& io, int handle, LayoutCode code,
+               bool& self_describing) {
   const bool measurement = code == LayoutCode::mr;
   const Layout& layout = measurement ? measurement_layout() : index_layout();
   const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
@@ -62,7 +73,7 @@ void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<flo
     if (!got) {
       n = kEndOfFile;
       counter = kEndOfFile;
-      return;
+      return ReadLimit::none;
     }
     const std::string_view line = got->substr(0, kLineWidth);
     if (all_blank(line)) continue;  // blank lines separate series; they carry nothing
@@ -71,15 +82,15 @@ void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<flo
       std::array<char, kLineWidth> title;
       std::memcpy(title.data(), line.data(), kLineWidth);
       io.step_back(handle);
-      datar(title, n, values, first_year, io, handle);
+      const ReadLimit limit = datar(title, n, values, first_year, io, handle);
       std::memcpy(id.data(), title.data(), id.size());
       self_describing = true;
       if (n == kEndOfFile) counter = kEndOfFile;
-      return;
+      return limit;
     }
 
     if (read_layout_from_text(line, layout, vars).outcome != ReadOutcome::done) {
-      if (++text_lines > kMaxTextLines) io.stop_run("sbr trrw:  over 25 text lines", kExitStopped);
+      if (++text_lines > kMaxTextLines) return ReadLimit::text_lines;
       continue;
     }
 
@@ -100,17 +111,17 @@ void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<flo
         const std::int32_t v = fields[k];
         if (v == -9999) {
           for (std::int32_t i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
-          return;
+          return ReadLimit::none;
         }
-        if (v == 999) return;
-        if (n >= capacity) too_many_values(io, id);
+        if (v == 999) return ReadLimit::none;
+        if (n >= capacity) return ReadLimit::values;
         values[static_cast<std::size_t>(n++)] = static_cast<float>(v) * 0.01f;
       }
     } else {
       for (std::int32_t k = 10 - slots; k < 10; ++k) {
         const std::int32_t v = fields[2 * k];
-        if (v >= 9990) return;
-        if (n >= capacity) too_many_values(io, id);
+        if (v >= 9990) return ReadLimit::none;
+        if (n >= capacity) return ReadLimit::values;
         values[static_cast<std::size_t>(n++)] = static_cast<float>(v) * 0.001f;
       }
     }

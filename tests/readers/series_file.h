@@ -30,7 +30,10 @@ class SeriesFile {
   std::int32_t call() {
     std::int32_t n = 0;
     bool self_describing = false;
-    trrw(id_, last.year, n, values_, counter_, io_, kInputHandle, code_, self_describing);
+    const ReadLimit limit =
+        trrw(id_, last.year, n, values_, counter_, io_, kInputHandle, code_, self_describing);
+    // A limit stops the run, as the driver stops it.
+    if (limit != ReadLimit::none) io_.stop_run(limit_message(limit, id_, n), kExitStopped);
     last.id.assign(id_.data(), id_.size());
     last.values.assign(values_.begin(), values_.begin() + std::max(n, 0));
     last.self_describing = self_describing;
