@@ -1,10 +1,12 @@
 // The program's entry: command line, the run from banner to closing lines, exit statuses.
 #include "driver/program.h"
 
+#include <algorithm>
 #include <exception>
 #include <new>
 
 #include "analysis/commint.h"
+#include "check/check.h"
 #include "driver/listing.h"
 
 namespace corvane {
@@ -37,6 +39,61 @@ const Layout& closing_lines() {
   return layout;
 }
 
+int usage_error(Console& console, std::string_view what) {
+  console.write_error("corvane: ");
+  console.write_error(what);
+  console.write_error("\nTry 'corvane --help' for more information.\n");
+  return kExitFailure;
+}
+
+// corvane --check [--rrw | --crn] (FILE... | --list LIST)
+int check_main(std::span<const std::string_view> args, Console& console) {
+  CheckOptions options;
+  bool rrw = false, crn = false, options_end = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view a = args[i];
+    if (!options_end && a.size() > 1 && a[0] == '-') {
+      if (a == "--") {
+        options_end = true;
+      } else if (a == "--check") {
+      } else if (a == "--rrw") {
+        rrw = true;
+      } else if (a == "--crn") {
+        crn = true;
+      } else if (a == "--list") {
+        if (i + 1 == args.size()) return usage_error(console, "option '--list' needs a LIST");
+        options.list = std::string(args[++i]);
+      } else if (a == "--csv" || a == "--svg" || a == "-o" || a == "--report" || a == "-q" ||
+                 a == "--quiet") {
+        return usage_error(console, "--check does not go with " + std::string(a));
+      } else {
+        return usage_error(console, "unrecognized option '" + std::string(a) + "'");
+      }
+      continue;
+    }
+    options.files.emplace_back(a);
+  }
+  if (rrw && crn) return usage_error(console, "--rrw and --crn exclude each other");
+  if (options.list && !options.files.empty()) {
+    return usage_error(console, "--list and FILEs exclude each other");
+  }
+  if (!options.list && options.files.empty()) {
+    return usage_error(console, "--check needs FILEs or --list LIST");
+  }
+  if (rrw) options.layout = LayoutCode::mr;
+  if (crn) options.layout = LayoutCode::ir;
+  int status = kExitNormal;
+  try {
+    const CheckTotals totals = run_check(options, console);
+    if (totals.errors + totals.warnings > 0) status = kExitStopped;
+  } catch (const std::bad_alloc&) {
+    console.write_error(" *** Run-time error\n     Out of memory\n");
+    status = kExitFailure;
+  }
+  console.flush();
+  return console.write_failed() ? kExitFailure : status;
+}
+
 }  // namespace
 
 void run_session(Services& io) {
@@ -60,6 +117,10 @@ void run_session(Services& io) {
 }
 
 int program_main(std::span<const std::string_view> args, Console& console) {
+  const auto options_end = std::find(args.begin(), args.end(), "--");
+  if (std::find(args.begin(), options_end, "--check") != options_end) {
+    return check_main(args, console);
+  }
   if (!args.empty()) {
     if (args.size() == 1 && args[0] == "--help") {
       console.write(kUsage);

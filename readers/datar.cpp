@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "readers/observer.h"
 #include "readers/readers.h"
 
 namespace corvane {
@@ -25,7 +26,7 @@ void message(Services& io, std::string_view text) {
 }  // namespace
 
 ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
-                std::int32_t& first_year, Services& io, int handle) {
+                std::int32_t& first_year, Services& io, int handle, ReaderObserver* observer) {
   std::int32_t count = 0;
   std::int32_t year = 0;
   char format[8];
@@ -53,14 +54,28 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
   }
 
   first_year = year;
+  if (observer != nullptr) observer->count_line(title, count, std::string_view(format, 8));
   const std::optional<Layout> description = parse_description(std::string_view(format, 8));
   if (!description) {
     message(io, ">> sbr datar:  bad format text");
+    if (observer != nullptr) observer->condition(SelfDescribingCondition::bad_format, 0, 0);
     n = 0;
     return ReadLimit::none;
   }
   n = count;
-  if (count < 0 || count > kMaxValues || static_cast<std::size_t>(count) > values.size()) {
+  const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
+  if (count < 0 || count > capacity) {
+    if (observer == nullptr) return ReadLimit::count;
+    // A check passes over the values that the count names, as far as the file holds them.
+    observer->limit(ReadLimit::count);
+    const auto scratch = Var::of(values.first(static_cast<std::size_t>(capacity)));
+    for (std::int64_t left = count; left > 0 && capacity > 0;) {
+      Var part = scratch;
+      part.count = static_cast<std::int32_t>(std::min<std::int64_t>(left, capacity));
+      const ReadResult r = read_layout(io.source(handle), *description, std::span(&part, 1));
+      if (r.outcome != ReadOutcome::done) break;
+      left -= part.count;
+    }
     return ReadLimit::count;
   }
   if (count == 0) return ReadLimit::none;
@@ -70,6 +85,9 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
       read_layout(io.source(handle), *description, std::span<const Var>(&target, 1));
   if (r.outcome == ReadOutcome::conversion_failure) {
     message(io, ">> sbr datar:  error reading data");
+    if (observer != nullptr) {
+      observer->condition(SelfDescribingCondition::bad_value, r.values, r.failed_column);
+    }
     n = r.values;
     // Pass over the rest of the series' value lines, so that the next call begins after it.
     for (std::int32_t skip = description->lines_for(count) - r.lines; skip > 0; --skip) {
@@ -77,7 +95,12 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
     }
   } else if (r.outcome == ReadOutcome::end_of_file) {
     // After a failed read the caller ends the run with the system's reason instead.
-    if (!io.source(handle).failed()) message(io, ">> sbr datar:  unexpected end reading data");
+    if (!io.source(handle).failed()) {
+      message(io, ">> sbr datar:  unexpected end reading data");
+      if (observer != nullptr) {
+        observer->condition(SelfDescribingCondition::early_end, r.values, 0);
+      }
+    }
     n = r.values;
   }
   return ReadLimit::none;

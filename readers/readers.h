@@ -38,6 +38,8 @@ enum class ReadLimit : std::uint8_t {
 /// the call handed back.
 std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n);
 
+class ReaderObserver;
+
 /// Reads one series from the open file `handle`, by the layout `code`.
 ///
 /// Usage is: set `counter` to 0, then call again and again while the counter comes back 1 or
@@ -50,9 +52,15 @@ std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n);
 /// A limit of a run ends the call at once and is handed back: a 26th text line in the call, a
 /// series longer than kMaxValues, a self-describing count outside 0 to kMaxValues; the series
 /// is then not delivered.
+///
+/// With an `observer` (a check), the readers tell it what they do with every line, and go on
+/// past each limit instead of ending the call there: the text lines are counted from 0 again,
+/// a long series is read to its end marker storing nothing more, the value lines of a bad
+/// count are passed over; only then is the limit handed back. What is read is otherwise the
+/// same, call for call.
 ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
                std::int32_t& counter, Services& io, int handle, LayoutCode code,
-               bool& self_describing);
+               bool& self_describing, ReaderObserver* observer = nullptr);
 
 /// Reads one self-describing series from `handle`, positioned at its "#" title line: the title
 /// (replaced by later lines that do not begin "n  "), the count line (count in columns 3-10,
@@ -60,9 +68,10 @@ ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::spa
 /// them out. `n` is -999 when the file ends before a count line. After a value that fails to
 /// convert, or an early end, a message goes to the console and the series is returned with the
 /// values read so far; the rest of its value lines are passed over. A count below 0 or above
-/// kMaxValues is handed back as ReadLimit::count with `n` set to it.
+/// kMaxValues is handed back as ReadLimit::count with `n` set to it. See trrw for `observer`.
 ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
-                std::int32_t& first_year, Services& io, int handle);
+                std::int32_t& first_year, Services& io, int handle,
+                ReaderObserver* observer = nullptr);
 
 }  // namespace corvane
 

@@ -233,22 +233,26 @@ bool Services::file_exists(std::string_view name) const {
 }
 
 void Services::open_existing(int handle, std::string_view name) {
+  if (const int e = try_open_existing(handle, name); e != 0) {
+    fail(true, std::strerror(e), describe("open for reading", handle, trim_name(name)));
+  }
+}
+
+int Services::try_open_existing(int handle, std::string_view name) {
   if (find(handle) != nullptr) close_file(handle);
   const std::string n(trim_name(name));
-  const std::string what = describe("open for reading", handle, n);
-  if (names_no_file(n)) fail(true, std::strerror(ENOENT), what);
+  if (names_no_file(n)) return ENOENT;
   std::error_code ec;
-  if (std::filesystem::is_directory(std::filesystem::path(n), ec)) {
-    fail(true, std::strerror(EISDIR), what);
-  }
+  if (std::filesystem::is_directory(std::filesystem::path(n), ec)) return EISDIR;
   errno = 0;
   std::FILE* fp = std::fopen(n.c_str(), "rb");
-  if (fp == nullptr) fail(true, std::strerror(errno != 0 ? errno : ENOENT), what);
+  if (fp == nullptr) return errno != 0 ? errno : ENOENT;
   auto f = std::make_unique<OpenFile>();
   f->handle = handle;
   f->name = n;
   f->in = std::make_unique<LineFile>(fp, true);
   files_.push_back(std::move(f));
+  return 0;
 }
 
 void Services::open_for_writing(int handle, std::string_view name, Keep keep) {

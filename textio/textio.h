@@ -425,6 +425,8 @@ class Services {
   bool file_exists(std::string_view name) const;
   /// Opens an existing file for reading from its first line; failure ends the run (report).
   void open_existing(int handle, std::string_view name);
+  /// open_existing that hands a failure back as the system's error number instead (0: open).
+  int try_open_existing(int handle, std::string_view name);
   /// Creates or replaces a file for writing; failure ends the run (report). The file takes its
   /// name whole when it is closed (see below); until then the name keeps what it held. A name
   /// that is a symbolic link is replaced, never followed, unless it leads to a directory (an

@@ -1,0 +1,136 @@
+// The check of a set of files: names, layouts, findings in order, the closing line.
+#include "check/check.h"
+
+#include <cstring>
+
+#include "check/file_check.h"
+#include "check/findings.h"
+
+namespace corvane {
+
+namespace {
+
+// The check's own handles on its services.
+constexpr int kListFile = 1;
+constexpr int kCheckedFile = 2;
+
+// The readers' own console messages become findings: what they write goes nowhere.
+class Silent : public Console {
+ public:
+  void write(std::string_view) override {}
+  void write_error(std::string_view) override {}
+  std::optional<std::string_view> read_line() override { return std::nullopt; }
+  void flush() override {}
+  bool write_failed() const override { return false; }
+};
+
+struct Named {
+  std::string name;
+  std::int64_t list_line = 0;  // the line of the list that names it; 0 for a FILE
+};
+
+void write(Console& console, CheckTotals& totals, std::string_view file,
+           const std::vector<Finding>& findings) {
+  std::string out;
+  for (const Finding& f : findings) {
+    switch (severity(f.code)) {
+      case Severity::error:
+        ++totals.errors;
+        break;
+      case Severity::warning:
+        ++totals.warnings;
+        break;
+      case Severity::note:
+        ++totals.notes;
+        break;
+    }
+    append_finding(out, file, f);
+    if (out.size() >= (1u << 16)) {
+      console.write(out);
+      out.clear();
+    }
+  }
+  console.write(out);
+}
+
+std::string cannot_open(int error) {
+  return std::string("the file cannot be opened (") + std::strerror(error) +
+         "): nothing of it is read";
+}
+
+// The names a list file holds, each line whole but for trailing blanks.
+std::vector<Named> read_list(Services& io, Console& console, CheckTotals& totals,
+                             const std::string& list) {
+  std::vector<Named> names;
+  if (const int e = io.try_open_existing(kListFile, list); e != 0) {
+    write(console, totals, list, {Finding{0, Code::open, cannot_open(e)}});
+    return names;
+  }
+  LineFile& file = io.source(kListFile);
+  while (const auto line = file.next_line()) {
+    names.push_back(Named{std::string(trim_name(*line)), file.line_number()});
+  }
+  if (file.failed()) {
+    write(console, totals, list,
+          {Finding{0, Code::open,
+                   "the list could not be read after line " + std::to_string(file.line_number()) +
+                       " (" + std::strerror(file.error_number()) +
+                       "): the files it names after that are not checked"}});
+  }
+  io.close_file(kListFile);
+  return names;
+}
+
+}  // namespace
+
+LayoutCode layout_for(std::string_view name) {
+  name = trim_name(name);
+  if (name.size() < 4) return LayoutCode::mr;
+  const std::string_view ext = name.substr(name.size() - 4);
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  const char crn[] = ".crn";
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (lower(ext[i]) != crn[i]) return LayoutCode::mr;
+  }
+  return LayoutCode::ir;
+}
+
+CheckTotals run_check(const CheckOptions& options, Console& console) {
+  Silent silent;
+  Services io(silent);
+  CheckTotals totals;
+  std::vector<Named> names;
+  if (options.list) {
+    names = read_list(io, console, totals, *options.list);
+  } else {
+    for (const std::string& f : options.files) names.push_back(Named{f, 0});
+  }
+  for (const Named& named : names) {
+    if (console.write_failed()) break;
+    ++totals.files;
+    if (named.name.empty() && named.list_line > 0) {
+      write(console, totals, *options.list,
+            {Finding{named.list_line, Code::open,
+                     "line " + std::to_string(named.list_line) +
+                         " of the list names no file: a run counts it as a missing file"}});
+      continue;
+    }
+    if (const int e = io.try_open_existing(kCheckedFile, named.name); e != 0) {
+      write(console, totals, named.name, {Finding{0, Code::open, cannot_open(e)}});
+      continue;
+    }
+    FileCheck check(io, kCheckedFile, options.layout.value_or(layout_for(named.name)));
+    totals.series += check.read(totals.series);
+    io.close_file(kCheckedFile);
+    write(console, totals, named.name, check.findings());
+  }
+  console.write(std::to_string(totals.files) + " files, " + std::to_string(totals.series) +
+                " series: " + std::to_string(totals.errors) + " errors, " +
+                std::to_string(totals.warnings) + " warnings, " + std::to_string(totals.notes) +
+                " notes\n");
+  return totals;
+}
+
+}  // namespace corvane

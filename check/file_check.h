@@ -1,0 +1,84 @@
+// The check of one data file: the readers read it as a run reads it and tell this observer what
+// they do; it turns that into findings, line by line.
+#ifndef CORVANE_CHECK_FILE_CHECK_H
+#define CORVANE_CHECK_FILE_CHECK_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "check/findings.h"
+#include "readers/observer.h"
+#include "readers/readers.h"
+#include "textio/textio.h"
+
+namespace corvane {
+
+/// Series that a run's catalogue holds, over all its files together.
+inline constexpr std::int64_t kCatalogueRoom = 15000;
+
+/// Checks one file. Usage is: open the file on a handle of `io`, construct, read(), then take
+/// the findings.
+class FileCheck final : public ReaderObserver {
+ public:
+  FileCheck(Services& io, int handle, LayoutCode code);
+
+  /// Reads the file to its end with trrw, as a run reads it. `series_before` is the number of
+  /// series that the files checked before this one delivered (the catalogue's room is for all
+  /// of them). Returns the number of series this file delivered.
+  std::int64_t read(std::int64_t series_before);
+  /// The findings, sorted by line and code.
+  std::vector<Finding>& findings() { return findings_; }
+
+  void text_line(std::string_view line, bool in_series) override;
+  void data_line(std::string_view line, std::int32_t year, std::span<const std::int32_t, 10> values,
+                 TakenSlots slots) override;
+  void limit(ReadLimit limit) override;
+  void title_line(std::string_view line) override;
+  void count_line(std::span<const char, 80> title, std::int32_t count,
+                  std::string_view format) override;
+  void condition(SelfDescribingCondition what, std::int32_t values_read,
+                 std::int32_t column) override;
+
+ private:
+  void begin_call();
+  void delivered(std::int64_t number);
+  void add(std::int64_t line, Code code, std::string message);
+  void check_fields(std::string_view columns80, std::int64_t at, std::int32_t year,
+                    std::span<const std::int32_t, 10> values, TakenSlots slots, bool first);
+  std::string series() const;
+
+  Services& io_;
+  int handle_;
+  LineFile& file_;
+  LayoutCode code_;
+  bool measurement_;
+  std::vector<Finding> findings_;
+
+  // The series of the current call.
+  std::int64_t first_line_ = 0;  // its first data line or title line; 0 before it
+  SeriesId id_{};                // its ID as compared (a sign in column 8 read as a blank)
+  bool self_describing_ = false;
+  std::int32_t first_year_ = 0;  // signed
+  std::int32_t data_lines_ = 0;
+  bool have_previous_ = false;
+  std::int32_t previous_year_ = 0;
+  SeriesId previous_id_{};
+  std::int64_t count_line_ = 0;
+  std::int32_t count_ = 0;
+  std::string format_;
+  bool bad_format_ = false;
+  bool too_long_ = false;
+
+  // The file.
+  std::unordered_map<std::string, std::int64_t> first_lines_;  // ID -> first line
+  std::int32_t first_marker_ = 0;                              // of the file's first series
+  std::string first_marker_series_;
+  bool mixed_told_ = false;
+};
+
+}  // namespace corvane
+
+#endif  // CORVANE_CHECK_FILE_CHECK_H
