@@ -332,12 +332,13 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
   }
 
   // A line of no printable character that is not blank: tabs or control characters.
-  bool zero = year == 0 &&
-              std::all_of(values.begin(), values.end(), [](std::int32_t v) { return v == 0; }) &&
-              std::none_of(c.data(), c.data() + (measurement_ ? 8 : 6), [](char ch) {
-                return ch != ' ' && static_cast<unsigned char>(ch) > 0x20 &&
-                       static_cast<unsigned char>(ch) < 0x7F;
-              });
+  const bool zero =
+      year == 0 &&
+      std::all_of(values.begin(), values.end(), [](std::int32_t v) { return v == 0; }) &&
+      std::none_of(c.data(), c.data() + (measurement_ ? 8 : 6), [](char ch) {
+        return ch != ' ' && static_cast<unsigned char>(ch) > 0x20 &&
+               static_cast<unsigned char>(ch) < 0x7F;
+      });
   if (zero) {
     add(at, Code::zero_line,
         first ? "the line holds no printable character but is not blank (tabs or control "
@@ -382,7 +383,7 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
     for (std::size_t k = 1; k < values.size(); ++k) low = std::min(low, values[k]);
     closer = low <= 0;
   }
-  if (closer) check_fields(c, at, year, values, slots, first);
+  if (closer) check_fields(c, at, year, values, slots, first, zero);
 
   if (line.size() > kLineWidth) {
     const std::string_view rest = line.substr(kLineWidth);
@@ -419,8 +420,8 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
 }
 
 void FileCheck::check_fields(std::string_view columns80, std::int64_t at, std::int32_t year,
-                             std::span<const std::int32_t, 10> values, TakenSlots slots,
-                             bool first) {
+                             std::span<const std::int32_t, 10> values, TakenSlots slots, bool first,
+                             bool zero) {
   const std::string_view c = columns80;
   const auto value = [&](std::int32_t k) { return values[static_cast<std::size_t>(k)]; };
   const auto field = [&](std::int32_t k) { return value_field(measurement_, k); };
@@ -446,7 +447,7 @@ void FileCheck::check_fields(std::string_view columns80, std::int64_t at, std::i
   for (std::int32_t k = slots.from; k < slots.end; ++k) {
     if (value(k) < 0 && measurement_) {
       negative.add(field(k));
-    } else if (value(k) == 0 && is_blank(k)) {
+    } else if (value(k) == 0 && !zero && is_blank(k)) {  // a zero line is told once
       blanks.add(field(k));
     }
   }

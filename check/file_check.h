@@ -47,7 +47,8 @@ class FileCheck final : public ReaderObserver {
   void delivered(std::int64_t number);
   void add(std::int64_t line, Code code, std::string message);
   void check_fields(std::string_view columns80, std::int64_t at, std::int32_t year,
-                    std::span<const std::int32_t, 10> values, TakenSlots slots, bool first);
+                    std::span<const std::int32_t, 10> values, TakenSlots slots, bool first,
+                    bool zero);
   std::string series() const;
 
   Services& io_;

@@ -66,13 +66,14 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
   const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
   if (count < 0 || count > capacity) {
     if (observer == nullptr) return ReadLimit::count;
-    // A check passes over the values that the count names, as far as the file holds them.
+    // A check passes over the values that the count names, up to a line that holds none.
     observer->limit(ReadLimit::count);
     const auto scratch = Var::of(values.first(static_cast<std::size_t>(capacity)));
     for (std::int64_t left = count; left > 0 && capacity > 0;) {
       Var part = scratch;
       part.count = static_cast<std::int32_t>(std::min<std::int64_t>(left, capacity));
       const ReadResult r = read_layout(io.source(handle), *description, std::span(&part, 1));
+      if (r.outcome == ReadOutcome::conversion_failure) io.step_back(handle);  // no value line
       if (r.outcome != ReadOutcome::done) break;
       left -= part.count;
     }

@@ -1,0 +1,150 @@
+// A check over several files and lists, and corvane --check as a command: what it writes, what
+// it leaves alone, and its exit statuses.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "check/check_util.h"
+
+namespace corvane {
+namespace {
+
+using testing::mr_series;
+using testing::read_file;
+using testing::run_check_in_memory;
+using testing::run_corvane;
+using testing::TempDir;
+using testing::write_file;
+
+const std::filesystem::path kExamples = CORVANE_EXAMPLES;
+
+TEST(CheckRun, LayoutByName) {
+  for (const char* name : {"a.crn", "A.CRN", "dir.rwl/b.Crn", "x.crn  "}) {
+    EXPECT_EQ(layout_for(name), LayoutCode::ir) << name;
+  }
+  for (const char* name : {"a.rwl", "crn", "a.crnx", "a.crn.txt", ""}) {
+    EXPECT_EQ(layout_for(name), LayoutCode::mr) << name;
+  }
+}
+
+// A file that cannot be opened is an error at line 0, and the check goes on.
+TEST(CheckRun, UnopenedFilesAreFindingsAndTheCheckGoesOn) {
+  TempDir dir;
+  write_file(dir / "one.rwl", mr_series("A", 2000, {-5}));
+  CheckOptions options;
+  options.files = {(dir / "missing.rwl").string(), dir.path().string(), (dir / "one.rwl").string()};
+  const auto c = run_check_in_memory(options);
+  ASSERT_EQ(c.found.size(), 3u) << c.out;
+  EXPECT_EQ(c.found[0].file, (dir / "missing.rwl").string());
+  EXPECT_EQ(c.found[0].line, 0);
+  EXPECT_EQ(c.found[0].message,
+            "the file cannot be opened (No such file or directory): nothing of it is read");
+  EXPECT_EQ(c.found[1].message,
+            "the file cannot be opened (Is a directory): nothing of it is read");
+  EXPECT_EQ(c.found[2].code, "negative-value");
+  EXPECT_EQ(c.closing, "3 files, 1 series: 2 errors, 1 warnings, 0 notes");
+}
+
+TEST(CheckRun, ListFiles) {
+  TempDir dir;
+  write_file(dir / "one.rwl", mr_series("A", 2000, {1}));
+  write_file(dir / "two.crn", "CHR   19201000  79990  0\n");
+  const std::string one = (dir / "one.rwl").string(), two = (dir / "two.crn").string();
+  // Names used whole, trailing blanks and carriage returns dropped; a blank line names no file.
+  write_file(dir / "run.lst", one + "   \r\n\n" + two + "\n" + (dir / "gone.rwl").string() + "\n");
+  CheckOptions options;
+  options.list = (dir / "run.lst").string();
+  const auto c = run_check_in_memory(options);
+  EXPECT_EQ(c.summary(), (std::vector<std::string>{"2 error open", "0 error open"})) << c.out;
+  EXPECT_EQ(c.found.at(0).file, *options.list);
+  EXPECT_EQ(c.found.at(0).message,
+            "line 2 of the list names no file: a run counts it as a missing file");
+  EXPECT_EQ(c.found.at(1).file, (dir / "gone.rwl").string());
+  EXPECT_EQ(c.closing, "4 files, 2 series: 2 errors, 0 warnings, 0 notes");
+
+  options.list = (dir / "none.lst").string();
+  const auto none = run_check_in_memory(options);
+  EXPECT_EQ(none.summary(), (std::vector<std::string>{"0 error open"}));
+  EXPECT_EQ(none.closing, "0 files, 0 series: 1 errors, 0 warnings, 0 notes");
+}
+
+// The catalogue's room is for the files checked together; the check goes on past it.
+TEST(CheckRun, CatalogueFullAtTheFirstLineOfSeries15001) {
+  TempDir dir;
+  std::string many;
+  for (int i = 0; i < 14999; ++i) many += mr_series(testing::numbered("S", i), 2000, {1});
+  write_file(dir / "many.rwl", many);
+  write_file(dir / "more.rwl", "More site header text\n" + mr_series("T1", 2000, {1}) +
+                                   mr_series("T2", 2000, {1}) + mr_series("T3", 2000, {1}));
+  CheckOptions options;
+  options.files = {(dir / "many.rwl").string(), (dir / "more.rwl").string()};
+  const auto c = run_check_in_memory(options);
+  EXPECT_EQ(c.summary(), (std::vector<std::string>{"3 error catalogue-full"})) << c.out;
+  EXPECT_EQ(c.found.at(0).message,
+            "series \"T2\" is series 15001 of the files checked together: a run stops here, as "
+            "its catalogue holds at most 15000 series");
+  EXPECT_EQ(c.closing, "2 files, 15002 series: 1 errors, 0 warnings, 0 notes");
+}
+
+// What the command writes: findings and the closing line on standard output, nothing else
+// anywhere; the status tells whether there was an error or a warning.
+TEST(CheckRun, TheCommand) {
+  TempDir dir;
+  for (const char* f : {"oaks.rwl", "pines.crn", "mixed.rwl"}) {
+    std::filesystem::copy_file(kExamples / f, dir / f);
+  }
+  write_file(dir / "note.rwl", mr_series("EGR108 1", 713, {1}));
+  write_file(dir / "bad.rwl", mr_series("A", 2000, {-999}));
+
+  const auto clean = run_corvane(dir.path(), "", "--check oaks.rwl pines.crn mixed.rwl note.rwl");
+  EXPECT_EQ(clean.status, 0);
+  EXPECT_EQ(clean.err, "");
+  EXPECT_EQ(clean.out.substr(0, 13), "note.rwl:1: n");
+  EXPECT_TRUE(clean.out.ends_with("\n4 files, 9 series: 0 errors, 0 warnings, 1 notes\n"));
+
+  const auto bad = run_corvane(dir.path(), "", "--check --rrw bad.rwl missing.rwl");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.err, "");
+  const auto c = testing::parse_check_output(bad.out);
+  EXPECT_EQ(c.summary(), (std::vector<std::string>{"1 warning negative-value", "0 error open"}));
+
+  const auto listed = run_corvane(dir.path(), "", "--check --list list.lst");
+  EXPECT_EQ(listed.status, 1);
+  EXPECT_EQ(listed.out,
+            "list.lst:0: error: the file cannot be opened (No such file or directory): nothing "
+            "of it is read [open]\n0 files, 0 series: 1 errors, 0 warnings, 0 notes\n");
+
+  // No report, no other file: the folder holds what it held.
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"bad.rwl", "mixed.rwl", "note.rwl", "oaks.rwl",
+                                             "pines.crn"}));
+
+  const auto full = run_corvane(dir.path(), "", "--check oaks.rwl > /dev/full; exit $?; :");
+  EXPECT_EQ(full.status, 2);
+}
+
+TEST(CheckRun, UsageErrors) {
+  TempDir dir;
+  for (const char* args :
+       {"--check", "--check --rrw --crn a.rwl", "--check --list x.lst a.rwl",
+        "--check --csv out.csv a.rwl", "--check --svg out.svg a.rwl", "--check -o out a.rwl",
+        "--check -q a.rwl", "--check --bogus a.rwl", "--check --list"}) {
+    SCOPED_TRACE(args);
+    const auto r = run_corvane(dir.path(), "", args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("Try 'corvane --help'"), std::string::npos) << r.err;
+  }
+  // After "--" every argument is a FILE.
+  const auto r = run_corvane(dir.path(), "", "--check -- -q");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.substr(0, 6), "-q:0: ");
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,113 @@
+// Damaged copies of examples/oaks.rwl: what a run lists without a word, a check names by line.
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "check/check_util.h"
+
+namespace corvane {
+namespace {
+
+using testing::check_text;
+using testing::read_file;
+
+// The lines of examples/oaks.rwl: three header lines, then OAK01A (lines 4-19), OAK01B
+// (20-34), OAK02A (35-45) and OAK03A (46-59), each closed by 999.
+std::vector<std::string> oaks() {
+  const std::string text = read_file(std::filesystem::path(CORVANE_EXAMPLES) / "oaks.rwl");
+  std::vector<std::string> lines;
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    const std::size_t end = text.find('\n', begin);
+    lines.push_back(text.substr(begin, end - begin));
+    begin = end + 1;
+  }
+  return lines;
+}
+
+std::string joined(const std::vector<std::string>& lines, std::string_view end = "\n") {
+  std::string s;
+  for (const auto& l : lines) s.append(l).append(end);
+  return s;
+}
+
+struct Damage {
+  const char* what;
+  std::vector<std::string> lines;
+  std::vector<std::string> expected;  // "LINE severity code"
+  std::int64_t series;
+};
+
+std::vector<Damage> damages() {
+  const std::vector<std::string> base = oaks();
+  std::vector<Damage> d;
+  auto add = [&](const char* what, auto change, std::vector<std::string> expected,
+                 std::int64_t series) {
+    std::vector<std::string> lines = base;
+    change(lines);
+    d.push_back({what, lines, std::move(expected), series});
+  };
+  const auto line = [](std::vector<std::string>& l, int n) -> std::string& { return l[n - 1]; };
+  add(
+      "18x in a value", [&](auto& l) { line(l, 7).replace(15, 3, "18x"); },
+      {"7 warning text-in-series", "8 warning decade-step"}, 4);
+  add(
+      "a decade line deleted", [](auto& l) { l.erase(l.begin() + 9); }, {"10 warning decade-step"},
+      4);
+  add(
+      "a decade line doubled", [](auto& l) { l.insert(l.begin() + 9, l[9]); },
+      {"11 warning decade-step"}, 4);
+  add(
+      "an end marker removed", [](auto& l) { l.erase(l.begin() + 18); },
+      {"19 warning decade-step", "19 warning id-change", "19 warning blank-value"}, 3);
+  add(
+      "the last end marker removed", [](auto& l) { l.pop_back(); }, {"46 warning unterminated"}, 3);
+  add(
+      "-999 in a value", [&](auto& l) { line(l, 24).replace(12, 6, "  -999"); },
+      {"24 warning negative-value"}, 4);
+  add(
+      "a duplicated ID",
+      [](auto& l) {
+        for (int n = 35; n <= 45; ++n) l[static_cast<std::size_t>(n - 1)].replace(0, 6, "OAK01B");
+      },
+      {"35 warning duplicate-id"}, 4);
+  add(
+      "30 header lines",
+      [](auto& l) {
+        for (int i = 0; i < 27; ++i) l.insert(l.begin() + 3, "OAK    4 one more header line");
+      },
+      {"26 error text-limit"}, 4);
+  add(
+      "a tab inside a numeric field", [&](auto& l) { line(l, 13).replace(14, 1, "\t"); },
+      {"13 warning text-in-series", "14 warning decade-step"}, 4);
+  add(
+      "a line of tabs inside a series", [](auto& l) { l.insert(l.begin() + 30, "\t\t\t"); },
+      {"31 warning zero-line"}, 4);
+  return d;
+}
+
+TEST(CheckDamagedOaks, EachDamageNamedByLine) {
+  const auto clean = check_text(joined(oaks()), "oaks.rwl");
+  EXPECT_TRUE(clean.found.empty()) << clean.out;
+  EXPECT_EQ(clean.closing, "1 files, 4 series: 0 errors, 0 warnings, 0 notes");
+  for (const Damage& d : damages()) {
+    SCOPED_TRACE(d.what);
+    const auto c = check_text(joined(d.lines), "oaks.rwl");
+    EXPECT_EQ(c.summary(), d.expected) << c.out;
+    EXPECT_EQ(c.totals.series, d.series);
+  }
+}
+
+// Lines are counted as the line-end rule ends them, a byte-order mark aside.
+TEST(CheckDamagedOaks, LinesCountedByTheLineEndRule) {
+  const Damage d = damages().front();
+  for (const char* end : {"\r\n", "\r\r\n", "\r"}) {
+    SCOPED_TRACE(testing::numbered("line end of length ", static_cast<long>(std::strlen(end))));
+    EXPECT_EQ(check_text(joined(d.lines, end), "oaks.rwl").summary(), d.expected);
+  }
+  EXPECT_EQ(check_text("\xEF\xBB\xBF" + joined(d.lines), "oaks.rwl").summary(), d.expected);
+}
+
+}  // namespace
+}  // namespace corvane
