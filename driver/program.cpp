@@ -59,7 +59,7 @@ void run_session(Services& io) {
   io.stop_run(" ", kExitNormal);
 }
 
-int program_main(std::span<const std::string_view> args, Console& console) {
+int program_main(std::span<const std::string_view> args, Console& console, FileSystem& files) {
   if (!args.empty()) {
     if (args.size() == 1 && args[0] == "--help") {
       console.write(kUsage);
@@ -76,7 +76,7 @@ int program_main(std::span<const std::string_view> args, Console& console) {
   }
   int status = kExitNormal;
   try {
-    Services io(console);
+    Services io(console, files);
     try {
       run_session(io);
     } catch (const RunEnd& end) {

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "textio/textio.h"
 #include "textio/written_file.h"
@@ -167,12 +166,12 @@ class ConsoleSource : public LineSource {
 
 }  // namespace
 
-Services::Services(Console& console) : console_(console) {}
+Services::Services(Console& console, FileSystem& files) : console_(console), files_(files) {}
 
 Services::~Services() { close_all(); }
 
 Services::OpenFile* Services::find(int handle) const {
-  for (const auto& f : files_) {
+  for (const auto& f : open_) {
     if (f->handle == handle) return f.get();
   }
   return nullptr;
@@ -228,8 +227,7 @@ ReadResult Services::read_answer(const Layout& layout, std::span<const Var> vars
 bool Services::file_exists(std::string_view name) const {
   const std::string_view n = trim_name(name);
   if (names_no_file(n)) return false;
-  std::error_code ec;
-  return std::filesystem::exists(std::filesystem::path(n), ec);
+  return files_.exists(std::string(n));
 }
 
 void Services::open_existing(int handle, std::string_view name) {
@@ -237,18 +235,14 @@ void Services::open_existing(int handle, std::string_view name) {
   const std::string n(trim_name(name));
   const std::string what = describe("open for reading", handle, n);
   if (names_no_file(n)) fail(true, std::strerror(ENOENT), what);
-  std::error_code ec;
-  if (std::filesystem::is_directory(std::filesystem::path(n), ec)) {
-    fail(true, std::strerror(EISDIR), what);
-  }
-  errno = 0;
-  std::FILE* fp = std::fopen(n.c_str(), "rb");
-  if (fp == nullptr) fail(true, std::strerror(errno != 0 ? errno : ENOENT), what);
+  int error = 0;
+  std::unique_ptr<InputFile> file = files_.open_input(n, error);
+  if (!file) fail(true, std::strerror(error != 0 ? error : ENOENT), what);
   auto f = std::make_unique<OpenFile>();
   f->handle = handle;
   f->name = n;
-  f->in = std::make_unique<LineFile>(fp, true);
-  files_.push_back(std::move(f));
+  f->in = std::make_unique<LineFile>(std::move(file));
+  open_.push_back(std::move(f));
 }
 
 void Services::open_for_writing(int handle, std::string_view name, Keep keep) {
@@ -257,13 +251,13 @@ void Services::open_for_writing(int handle, std::string_view name, Keep keep) {
   const std::string what = describe("open for writing", handle, n);
   if (names_no_file(n)) fail(true, std::strerror(ENOENT), what);
   auto f = std::make_unique<OpenFile>();
-  if (const int e = detail::open_written(n, f->written); e != 0) {
+  if (const int e = detail::open_written(files_, n, f->written); e != 0) {
     fail(true, std::strerror(e), what);
   }
   f->handle = handle;
   f->name = n;
   f->keep = keep;
-  files_.push_back(std::move(f));
+  open_.push_back(std::move(f));
 }
 
 LineFile& Services::source(int handle) {
@@ -309,9 +303,7 @@ void Services::put(int handle, std::string_view text) {
   }
   OpenFile& f = need(handle, "write");
   if (!f.writing()) fail(false, "File is not open for writing", describe("write", handle, f.name));
-  errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), f.written.out) != text.size()) {
-    const int e = errno != 0 ? errno : EIO;
+  if (const int e = f.written.out->write(text); e != 0) {
     f.broken = true;
     fail(true, std::strerror(e), describe("write", handle, f.name));
   }
@@ -334,12 +326,12 @@ void Services::write_free_form(int handle, std::optional<std::string_view> text)
 }
 
 void Services::close_file(int handle) {
-  for (auto it = files_.begin(); it != files_.end(); ++it) {
+  for (auto it = open_.begin(); it != open_.end(); ++it) {
     if ((*it)->handle != handle) continue;
     std::unique_ptr<OpenFile> f = std::move(*it);
-    files_.erase(it);
+    open_.erase(it);
     if (f->writing()) {
-      if (const int e = detail::finish_written(f->written, !f->broken); e != 0) {
+      if (const int e = detail::finish_written(files_, f->written, !f->broken); e != 0) {
         fail(true, std::strerror(e), describe("close", handle, f->name));
       }
     }
@@ -350,14 +342,14 @@ void Services::close_file(int handle) {
 std::optional<Services::CloseProblem> Services::close_all() {
   end_held_line();
   std::optional<CloseProblem> problem;
-  while (!files_.empty()) {
-    std::unique_ptr<OpenFile> f = std::move(files_.back());
-    files_.pop_back();
+  while (!open_.empty()) {
+    std::unique_ptr<OpenFile> f = std::move(open_.back());
+    open_.pop_back();
     if (!f->writing()) continue;
     // A file whose write failed, or that only a completed run keeps, is dropped: the name keeps
     // what it held before.
     const bool keep = !f->broken && f->keep == Keep::at_any_end;
-    const int e = detail::finish_written(f->written, keep);
+    const int e = detail::finish_written(files_, f->written, keep);
     if (e != 0 && !problem)
       problem = CloseProblem{std::strerror(e), describe("close", f->handle, f->name)};
   }

@@ -255,6 +255,69 @@ ReadResult read_layout_from_text(std::string_view text, const Layout& layout,
                                  std::span<const Var> vars);
 
 // ---------------------------------------------------------------------------------------------
+// Files: every operation the program makes on the file system goes through a FileSystem
+// ---------------------------------------------------------------------------------------------
+
+/// A file open for reading.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  /// Reads up to `size` bytes into `buffer`: the number read, 0 at the end of the file, or -1
+  /// when the read failed (error() then tells the system's error number).
+  virtual std::ptrdiff_t read(char* buffer, std::size_t size) = 0;
+  virtual int error() const = 0;
+};
+
+/// A file open for writing. Each call returns 0, or the system's error number of its failure.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  /// Writes all of `text` (perhaps held in a buffer until later).
+  virtual int write(std::string_view text) = 0;
+  /// Writes out whatever is held and makes all of it durable on the disk.
+  virtual int sync() = 0;
+  /// Writes out whatever is held and closes the file; called once, last.
+  virtual int close() = 0;
+};
+
+/// What a name is, looked at without following a link.
+enum class NameType : std::uint8_t { absent, regular, directory, device, link, other };
+
+/// Usage is: the services call these; the program uses the system's file system
+/// (system_files()), tests and fuzz targets one held in memory. Names are used as they stand.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  /// True when the name names anything (links followed).
+  virtual bool exists(const std::string& name) = 0;
+  /// The type of the name itself, or with `follow` of what its links lead to (absent for a
+  /// dangling link).
+  virtual NameType type(const std::string& name, bool follow) = 0;
+  /// Opens a file for reading; nothing, with `error` set, when it cannot.
+  virtual std::unique_ptr<InputFile> open_input(const std::string& name, int& error) = 0;
+  /// Creates a file or empties an existing one, for writing in place (links followed).
+  virtual std::unique_ptr<OutputFile> open_output(const std::string& name, int& error) = 0;
+  /// Creates a new file beside `name` (same directory, a name that begins with a dot), with
+  /// the permissions of a new file, and tells its name in `temporary`. The system's file system
+  /// removes it itself when SIGINT, SIGTERM or SIGHUP ends the process before it is renamed or
+  /// removed.
+  virtual std::unique_ptr<OutputFile> create_beside(const std::string& name, std::string& temporary,
+                                                    int& error) = 0;
+  /// Renames `from` over `to` (a link at `to` is replaced); 0 or the error number.
+  virtual int rename(const std::string& from, const std::string& to) = 0;
+  /// Removes a file; 0 or the error number.
+  virtual int remove(const std::string& name) = 0;
+  /// The absolute path that a name leads to, links followed (at most 40, so that a loop ends),
+  /// also where the file itself does not exist yet; empty when it cannot be told.
+  virtual std::string resolve(const std::string& name) = 0;
+  /// True when both names exist and are one file.
+  virtual bool same_file(const std::string& a, const std::string& b) = 0;
+};
+
+/// The operating system's file system.
+FileSystem& system_files();
+
+// ---------------------------------------------------------------------------------------------
 // Line files
 // ---------------------------------------------------------------------------------------------
 
@@ -268,7 +331,7 @@ ReadResult read_layout_from_text(std::string_view text, const Layout& layout,
 class LineFile : public LineSource {
  public:
   static constexpr std::size_t kMaxLineLength = 1u << 17;
-  explicit LineFile(std::FILE* file, bool owns = true);
+  explicit LineFile(std::unique_ptr<InputFile> file);
   ~LineFile() override;
   LineFile(const LineFile&) = delete;
   LineFile& operator=(const LineFile&) = delete;
@@ -286,8 +349,7 @@ class LineFile : public LineSource {
   bool refill();
   bool finish_line_end();
   std::string_view deliver();
-  std::FILE* file_;
-  bool owns_;
+  std::unique_ptr<InputFile> file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0, end_ = 0;
   std::string long_line_;
@@ -409,7 +471,7 @@ inline constexpr int kExitFailure = 2;
 /// part of the name; a name of blanks only, or holding a NUL byte, names no file.
 class Services {
  public:
-  explicit Services(Console& console);
+  explicit Services(Console& console, FileSystem& files = system_files());
   ~Services();
   Services(const Services&) = delete;
   Services& operator=(const Services&) = delete;
@@ -450,6 +512,8 @@ class Services {
   void step_back(int handle);
   void close_file(int handle);
   bool is_open(int handle) const;
+  /// The file system the services work on.
+  FileSystem& files() const { return files_; }
 
   /// Shows the text as a free-form line and waits for one console line (its end counts too).
   void wait_for_return(std::string_view text);
@@ -476,7 +540,8 @@ class Services {
   void put_console(std::string_view text);
 
   Console& console_;
-  std::vector<std::unique_ptr<OpenFile>> files_;
+  FileSystem& files_;
+  std::vector<std::unique_ptr<OpenFile>> open_;
   std::string scratch_;
   bool held_ = false;
 };
