@@ -110,23 +110,6 @@ void StdConsole::flush() {
   out_.clear();
 }
 
-std::optional<std::string_view> MemoryConsole::read_line() {
-  // The console's line-end rule: an answer ends at its first carriage return or line feed; a
-  // run of carriage returns and one line feed after it are one line end.
-  if (pos_ >= input_.size()) return std::nullopt;
-  std::size_t stop = input_.find_first_of("\r\n", pos_);
-  if (stop == std::string::npos) stop = input_.size();
-  line_ = input_.substr(pos_, stop - pos_);
-  pos_ = stop;
-  if (pos_ < input_.size() && input_[pos_] == '\r') {
-    while (pos_ < input_.size() && input_[pos_] == '\r') ++pos_;
-    if (pos_ < input_.size() && input_[pos_] == '\n') ++pos_;
-  } else if (pos_ < input_.size()) {
-    ++pos_;
-  }
-  return std::string_view(line_);
-}
-
 // --- services ------------------------------------------------------------------------------
 
 struct Services::OpenFile {
@@ -168,7 +151,12 @@ class ConsoleSource : public LineSource {
 
 Services::Services(Console& console, FileSystem& files) : console_(console), files_(files) {}
 
-Services::~Services() { close_all(); }
+Services::~Services() {
+  try {
+    (void)close_all();
+  } catch (...) {  // a destructor must not throw; the run is ending with its own report
+  }
+}
 
 Services::OpenFile* Services::find(int handle) const {
   for (const auto& f : open_) {

@@ -419,24 +419,6 @@ class StdConsole : public Console {
   bool failed_ = false;
 };
 
-/// A console held in memory, for tests: answers are scripted, output is collected.
-class MemoryConsole : public Console {
- public:
-  explicit MemoryConsole(std::string input = {}) : input_(std::move(input)) {}
-  void write(std::string_view text) override { out += text; }
-  void write_error(std::string_view text) override { err += text; }
-  std::optional<std::string_view> read_line() override;
-  void flush() override {}
-  bool write_failed() const override { return false; }
-  std::string out;
-  std::string err;
-
- private:
-  std::string input_;
-  std::size_t pos_ = 0;
-  std::string line_;
-};
-
 /// Thrown by the services to end the run; caught only by the program's entry point.
 struct RunEnd {
   int status;
