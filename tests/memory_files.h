@@ -6,6 +6,7 @@
 #define CORVANE_TESTS_MEMORY_FILES_H
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>

@@ -5,8 +5,17 @@
 
 namespace corvane::detail {
 
+WrittenFile::~WrittenFile() {
+  if (files == nullptr || temp.empty()) return;
+  try {
+    out.reset();
+    (void)files->remove(temp);
+  } catch (...) {  // the run is ending already; nothing more can be done here
+  }
+}
+
 int open_written(FileSystem& files, const std::string& name, WrittenFile& file) {
-  file = WrittenFile{};
+  file.files = &files;
   file.name = name;
   const NameType here = files.type(name, false);
   const NameType target = here == NameType::link ? files.type(name, true) : here;
@@ -39,6 +48,7 @@ int finish_written(FileSystem& files, WrittenFile& file, bool keep) {
   if (file.temp.empty()) return e;
   if (keep && e == 0) e = files.rename(file.temp, file.name);
   if (!keep || e != 0) (void)files.remove(file.temp);
+  file.temp.clear();
   return e;
 }
 

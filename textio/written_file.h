@@ -12,8 +12,14 @@
 
 namespace corvane::detail {
 
-/// A file open for writing.
+/// A file open for writing. A temporary file not yet renamed is removed when this ends, also
+/// when an exception (memory running out) passes by.
 struct WrittenFile {
+  WrittenFile() = default;
+  WrittenFile(const WrittenFile&) = delete;
+  WrittenFile& operator=(const WrittenFile&) = delete;
+  ~WrittenFile();
+  FileSystem* files = nullptr;
   std::unique_ptr<OutputFile> out;
   std::string name;  ///< the name the file takes when finished
   std::string temp;  ///< the temporary file written, or empty when written in place
