@@ -170,7 +170,7 @@ bool Services::is_open(int handle) const { return handle == kConsole || find(han
 Services::OpenFile& Services::need(int handle, std::string_view operation) {
   OpenFile* f = find(handle);
   if (f == nullptr) {
-    fail(false, "File handle is not open",
+    fail(Cause::program, "File handle is not open",
          std::string(operation) + ", handle " + std::to_string(handle));
   }
   return *f;
@@ -193,7 +193,7 @@ void Services::prompt(const Layout& layout, std::span<const Value> values) {
 std::string_view Services::read_answer_text() {
   console_.flush();
   const auto line = console_.read_line();
-  if (!line) fail(false, "Attempt to read past end of file", "read from the console");
+  if (!line) fail(Cause::program, "Attempt to read past end of file", "read from the console");
   return *line;
 }
 
@@ -204,10 +204,10 @@ ReadResult Services::read_answer(const Layout& layout, std::span<const Var> vars
   const ReadResult r = read_layout(source, layout, vars);
   const auto h = static_cast<unsigned>(handling);
   if (r.outcome == ReadOutcome::end_of_file && (h & 1u) == 0) {
-    fail(false, "Attempt to read past end of file", "read from the console");
+    fail(Cause::program, "Attempt to read past end of file", "read from the console");
   }
   if (r.outcome == ReadOutcome::conversion_failure && (h & 2u) == 0) {
-    fail(false, kIllegalCharacter, "read from the console");
+    fail(Cause::program, kIllegalCharacter, "read from the console");
   }
   return r;
 }
@@ -222,10 +222,10 @@ void Services::open_existing(int handle, std::string_view name) {
   if (find(handle) != nullptr) close_file(handle);
   const std::string n(trim_name(name));
   const std::string what = describe("open for reading", handle, n);
-  if (names_no_file(n)) fail(true, std::strerror(ENOENT), what);
+  if (names_no_file(n)) fail(Cause::system, std::strerror(ENOENT), what);
   int error = 0;
   std::unique_ptr<InputFile> file = files_.open_input(n, error);
-  if (!file) fail(true, std::strerror(error != 0 ? error : ENOENT), what);
+  if (!file) fail(Cause::system, std::strerror(error != 0 ? error : ENOENT), what);
   auto f = std::make_unique<OpenFile>();
   f->handle = handle;
   f->name = n;
@@ -237,10 +237,10 @@ void Services::open_for_writing(int handle, std::string_view name, Keep keep) {
   if (find(handle) != nullptr) close_file(handle);
   const std::string n(trim_name(name));
   const std::string what = describe("open for writing", handle, n);
-  if (names_no_file(n)) fail(true, std::strerror(ENOENT), what);
+  if (names_no_file(n)) fail(Cause::system, std::strerror(ENOENT), what);
   auto f = std::make_unique<OpenFile>();
   if (const int e = detail::open_written(files_, n, f->written); e != 0) {
-    fail(true, std::strerror(e), what);
+    fail(Cause::system, std::strerror(e), what);
   }
   f->handle = handle;
   f->name = n;
@@ -250,7 +250,7 @@ void Services::open_for_writing(int handle, std::string_view name, Keep keep) {
 
 LineFile& Services::source(int handle) {
   OpenFile& f = need(handle, "read");
-  if (!f.in) fail(false, "File is not open for reading", describe("read", handle, f.name));
+  if (!f.in) fail(Cause::program, "File is not open for reading", describe("read", handle, f.name));
   return *f.in;
 }
 
@@ -262,11 +262,11 @@ ReadResult Services::read_line(int handle, const Layout& layout, std::span<const
   if (r.outcome == ReadOutcome::end_of_file) {
     // Handling the end of a file does not handle a read that failed.
     const std::string what = describe("read", handle, find(handle)->name);
-    if (in.failed()) fail(true, std::strerror(in.error_number()), what);
-    if ((h & 1u) == 0) fail(false, "Attempt to read past end of file", what);
+    if (in.failed()) fail(Cause::system, std::strerror(in.error_number()), what);
+    if ((h & 1u) == 0) fail(Cause::program, "Attempt to read past end of file", what);
   }
   if (r.outcome == ReadOutcome::conversion_failure && (h & 2u) == 0) {
-    fail(false, kIllegalCharacter, describe("read", handle, find(handle)->name));
+    fail(Cause::program, kIllegalCharacter, describe("read", handle, find(handle)->name));
   }
   return r;
 }
@@ -274,7 +274,8 @@ ReadResult Services::read_line(int handle, const Layout& layout, std::span<const
 void Services::check_read(int handle) {
   const LineFile& in = source(handle);
   if (in.failed()) {
-    fail(true, std::strerror(in.error_number()), describe("read", handle, find(handle)->name));
+    fail(Cause::system, std::strerror(in.error_number()),
+         describe("read", handle, find(handle)->name));
   }
 }
 
@@ -290,10 +291,11 @@ void Services::put(int handle, std::string_view text) {
     return;
   }
   OpenFile& f = need(handle, "write");
-  if (!f.writing()) fail(false, "File is not open for writing", describe("write", handle, f.name));
+  if (!f.writing())
+    fail(Cause::program, "File is not open for writing", describe("write", handle, f.name));
   if (const int e = f.written.out->write(text); e != 0) {
     f.broken = true;
-    fail(true, std::strerror(e), describe("write", handle, f.name));
+    fail(Cause::system, std::strerror(e), describe("write", handle, f.name));
   }
 }
 
@@ -305,11 +307,7 @@ void Services::write_line(int handle, const Layout& layout, std::span<const Valu
 
 void Services::write_free_form(int handle, std::optional<std::string_view> text) {
   scratch_.clear();
-  if (text) {
-    scratch_.push_back(' ');
-    scratch_.append(*text);
-  }
-  scratch_.push_back('\n');
+  render_free_form(scratch_, text);
   put(handle, scratch_);
 }
 
@@ -320,7 +318,7 @@ void Services::close_file(int handle) {
     open_.erase(it);
     if (f->writing()) {
       if (const int e = detail::finish_written(files_, f->written, !f->broken); e != 0) {
-        fail(true, std::strerror(e), describe("close", handle, f->name));
+        fail(Cause::system, std::strerror(e), describe("close", handle, f->name));
       }
     }
     return;
@@ -353,9 +351,9 @@ void Services::wait_for_return(std::string_view text) {
 
 namespace {
 
-std::string error_report(bool system_error, std::string_view condition,
+std::string error_report(Services::Cause cause, std::string_view condition,
                          std::string_view operation) {
-  std::string report = system_error
+  std::string report = cause == Services::Cause::system
                            ? " *** Run-time error: the operating system reports a failure\n"
                            : " *** Run-time error\n";
   report += "     ";
@@ -376,15 +374,15 @@ void Services::stop_run(std::string_view message, int status) {
   }
   // A report that cannot be completed turns any end into a failure.
   if (const auto problem = close_all()) {
-    console_.write_error(error_report(true, problem->condition, problem->operation));
+    console_.write_error(error_report(Cause::system, problem->condition, problem->operation));
     throw RunEnd{kExitFailure};
   }
   throw RunEnd{status};
 }
 
-void Services::fail(bool system_error, std::string_view condition, std::string_view operation) {
+void Services::fail(Cause cause, std::string_view condition, std::string_view operation) {
   (void)close_all();
-  console_.write_error(error_report(system_error, condition, operation));
+  console_.write_error(error_report(cause, condition, operation));
   throw RunEnd{kExitFailure};
 }
 

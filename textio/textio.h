@@ -6,7 +6,8 @@
 // Conventions that hold throughout:
 //  - Columns are numbered from 1. One byte is one column; only the space character is a blank.
 //  - A Layout is prepared once (built from items, or parsed from a field description) and can
-//    then be applied to any number of lines. Applying it does not allocate.
+//    then be applied to any number of lines. Reading through it does not allocate; writing
+//    appends to a string of the caller's (or of the services'), which keeps its room.
 //  - Reads report an outcome (done, conversion failure, end of file); they never throw.
 //  - Only the services' own end-of-run paths (stop_run, unhandled failures) throw RunEnd,
 //    which the program's entry point alone catches and turns into an exit status.
@@ -241,7 +242,8 @@ void render_layout(std::string& out, const Layout& layout, std::span<const Value
 void write_layout(Sink& sink, const Layout& layout, std::span<const Value> values = {});
 
 /// A free-form output line: one blank, then the text in full, then a line end. Without a text,
-/// an empty line.
+/// an empty line. render_free_form appends it to `out`; write_free_form puts it to `sink`.
+void render_free_form(std::string& out, std::optional<std::string_view> text = std::nullopt);
 void write_free_form(Sink& sink, std::optional<std::string_view> text = std::nullopt);
 
 /// Reads the variables from lines of `source`; a line shorter than the layout reads as if
@@ -502,8 +504,10 @@ class Services {
   /// Ends the run: the message (unless a single blank) and a line end on the console, every
   /// file closed, then RunEnd with the status.
   [[noreturn]] void stop_run(std::string_view message, int status);
+  /// Who tells of a failure: the operating system (its error text), or the program itself.
+  enum class Cause : std::uint8_t { system, program };
   /// Ends the run with an error report on standard error.
-  [[noreturn]] void fail(bool system_error, std::string_view condition, std::string_view operation);
+  [[noreturn]] void fail(Cause cause, std::string_view condition, std::string_view operation);
   /// Ends a held console line, if any, with a line feed.
   void end_held_line();
   /// What kept a written file from being completed.
