@@ -75,13 +75,13 @@ TEST(DriverFailurePaths, FailedReadOfADataFileEndsTheRun) {
 TEST(DriverFailurePaths, FailedReadOfASelfDescribingSeriesSaysNothingOfAnEarlyEnd) {
   MemoryFiles files;
   std::string data = std::string(79, 'T') + "#\n";
-  data += "n         30      1850  (10F8.3)\n";
+  data += "n       30      1850  (10F8.3)\n";
   for (int line = 0; line < 3; ++line) {
     for (int k = 0; k < 10; ++k) data += "   1.000";
     data += "\n";
   }
   files.add_file("sd.rwl", data);
-  files.fail_reads_of("sd.rwl", data.size() - 30, EIO);
+  files.fail_reads_of("sd.rwl", data.size() - 81, EIO);  // before the last value line
   Outcome r = run(files, "F\nsd.rwl\n1\n");
   EXPECT_EQ(r.status, 2);
   EXPECT_FALSE(has(r.console.out, "unexpected end reading data"));
