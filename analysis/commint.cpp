@@ -82,15 +82,6 @@ std::uint64_t big_endian(const char* p) {
 
 }  // namespace
 
-std::array<char, 40> sort_record(std::int32_t first_year, std::int32_t values, std::int32_t series,
-                                 std::span<const char, 8> id) {
-  std::string s;
-  append_sort_record(s, first_year, values, series, id);
-  std::array<char, 40> record;
-  std::memcpy(record.data(), s.data(), record.size());
-  return record;
-}
-
 Interval optimum_interval(std::span<const std::int32_t> first_years,
                           std::span<const std::int32_t> last_years,
                           std::span<const std::int32_t> end_years) {

@@ -21,12 +21,6 @@ struct Interval {
   friend bool operator==(const Interval&, const Interval&) = default;
 };
 
-/// The 40-character sort record of one series: last year, 9000 - first year, value count,
-/// first year and the catalogue size in 5 columns each (asterisks when a value does not fit),
-/// two blanks, the 8-character ID, five blanks.
-std::array<char, 40> sort_record(std::int32_t first_year, std::int32_t values, std::int32_t series,
-                                 std::span<const char, 8> id);
-
 /// The optimum common interval over series given by sorted position (first and last years as
 /// read back from their records) and the end-year list (distinct last years in sorted order).
 /// Maximises years x series covering the whole span over every pair of an end year of the list

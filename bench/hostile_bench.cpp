@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "memory_console.h"
 #include "readers/readers.h"
 
 namespace {

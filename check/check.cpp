@@ -97,9 +97,9 @@ LayoutCode layout_for(std::string_view name) {
   return LayoutCode::ir;
 }
 
-CheckTotals run_check(const CheckOptions& options, Console& console) {
+CheckTotals run_check(const CheckOptions& options, Console& console, FileSystem& files) {
   Silent silent;
-  Services io(silent);
+  Services io(silent, files);
   CheckTotals totals;
   std::vector<Named> names;
   if (options.list) {

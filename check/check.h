@@ -40,7 +40,8 @@ LayoutCode layout_for(std::string_view name);
 /// "N files, M series: E errors, W warnings, K notes" to the console's standard output, and
 /// nothing else. Writes no file. A file that cannot be opened or read is a finding; no limit
 /// of a run stops a check.
-CheckTotals run_check(const CheckOptions& options, Console& console);
+CheckTotals run_check(const CheckOptions& options, Console& console,
+                      FileSystem& files = system_files());
 
 }  // namespace corvane
 

@@ -1,8 +1,6 @@
 // Banner, questions and intake of the file names; creation of the report file.
 #include "driver/dialogue.h"
 
-#include <filesystem>
-
 namespace corvane {
 
 namespace {
@@ -143,12 +141,12 @@ void refuse_collisions(Services& io, const Intake& intake) {
                     "\"; the run stops and no report is written. Rename the input file.",
                 kExitStopped);
   };
-  if (same_file(intake.report_name, intake.input_name)) {
+  if (same_file(io.files(), intake.report_name, intake.input_name)) {
     refuse(intake.from_list ? "list file" : "data file", intake.input_name);
   }
   if (!intake.from_list) return;
   for (const std::string& name : intake.file_names) {
-    if (same_file(intake.report_name, name)) refuse("data file", name);
+    if (same_file(io.files(), intake.report_name, name)) refuse("data file", name);
   }
 }
 
@@ -197,40 +195,13 @@ std::string make_report_name(std::string_view input_name) {
   return fit(std::string(lead) + "_rec", kNameWidth);
 }
 
-namespace {
-
-// The absolute path that a name leads to: symbolic links followed, also to a file that does not
-// exist yet, at most 40 of them, so that a loop ends.
-std::filesystem::path resolved_path(std::string_view name, std::error_code& ec) {
-  namespace fs = std::filesystem;
-  fs::path p = fs::absolute(fs::path(name), ec);
-  if (ec) return p;
-  for (int links = 0; links < 40; ++links) {
-    p = fs::weakly_canonical(p, ec);
-    if (ec) return p;
-    std::error_code lec;
-    if (!fs::is_symlink(fs::symlink_status(p, lec))) break;
-    const fs::path target = fs::read_symlink(p, lec);
-    if (lec) break;
-    p = target.is_absolute() ? target : p.parent_path() / target;
-  }
-  return p;
-}
-
-}  // namespace
-
-bool same_file(std::string_view a, std::string_view b) {
-  const std::string_view ta = trim_name(a), tb = trim_name(b);
+bool same_file(FileSystem& files, std::string_view a, std::string_view b) {
+  const std::string ta(trim_name(a)), tb(trim_name(b));
   if (ta.empty() || tb.empty()) return false;
   if (ta == tb) return true;
-  namespace fs = std::filesystem;
-  std::error_code ec1, ec2;
-  const fs::path pa = resolved_path(ta, ec1);
-  const fs::path pb = resolved_path(tb, ec2);
-  if (!ec1 && !ec2 && pa == pb) return true;
-  std::error_code ec;
-  return fs::exists(fs::path(ta), ec) && fs::exists(fs::path(tb), ec) &&
-         fs::equivalent(fs::path(ta), fs::path(tb), ec);
+  const std::string ra = files.resolve(ta), rb = files.resolve(tb);
+  if (!ra.empty() && ra == rb) return true;
+  return files.same_file(ta, tb);
 }
 
 void run_intake(Services& io, Intake& intake) {

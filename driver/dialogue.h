@@ -38,9 +38,9 @@ bool parse_logical(std::string_view answer);
 /// padded to 40 characters.
 std::string make_report_name(std::string_view input_name);
 
-/// True when two names name the same file: the same text, the same canonical path, or the
-/// same file on disk.
-bool same_file(std::string_view a, std::string_view b);
+/// True when two names name the same file: the same text, the same path once links are
+/// followed (also to a file that does not exist yet), or the same file on disk.
+bool same_file(FileSystem& files, std::string_view a, std::string_view b);
 
 /// Writes the missing-file warning for a 40-character name to the console or a file: a line
 /// " Warning", an empty line, " This file <name> DOES NOT exist", an empty line.

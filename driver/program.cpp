@@ -47,7 +47,7 @@ int usage_error(Console& console, std::string_view what) {
 }
 
 // corvane --check [--rrw | --crn] (FILE... | --list LIST)
-int check_main(std::span<const std::string_view> args, Console& console) {
+int check_main(std::span<const std::string_view> args, Console& console, FileSystem& files) {
   CheckOptions options;
   bool rrw = false, crn = false, options_end = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -84,7 +84,7 @@ int check_main(std::span<const std::string_view> args, Console& console) {
   if (crn) options.layout = LayoutCode::ir;
   int status = kExitNormal;
   try {
-    const CheckTotals totals = run_check(options, console);
+    const CheckTotals totals = run_check(options, console, files);
     if (totals.errors + totals.warnings > 0) status = kExitStopped;
   } catch (const std::bad_alloc&) {
     console.write_error(" *** Run-time error\n     Out of memory\n");
@@ -116,10 +116,10 @@ void run_session(Services& io) {
   io.stop_run(" ", kExitNormal);
 }
 
-int program_main(std::span<const std::string_view> args, Console& console) {
+int program_main(std::span<const std::string_view> args, Console& console, FileSystem& files) {
   const auto options_end = std::find(args.begin(), args.end(), "--");
   if (std::find(args.begin(), options_end, "--check") != options_end) {
-    return check_main(args, console);
+    return check_main(args, console, files);
   }
   if (!args.empty()) {
     if (args.size() == 1 && args[0] == "--help") {
@@ -137,7 +137,7 @@ int program_main(std::span<const std::string_view> args, Console& console) {
   }
   int status = kExitNormal;
   try {
-    Services io(console);
+    Services io(console, files);
     try {
       run_session(io);
     } catch (const RunEnd& end) {

@@ -15,7 +15,8 @@ namespace corvane {
 /// The program with its arguments (without the program's name) on a console; returns the exit
 /// status: 0 for a normal end, 1 for a stop with a message or a refusal, 2 for an error report
 /// or a console that could not be written.
-int program_main(std::span<const std::string_view> args, Console& console);
+int program_main(std::span<const std::string_view> args, Console& console,
+                 FileSystem& files = system_files());
 
 }  // namespace corvane
 

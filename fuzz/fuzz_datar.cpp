@@ -7,10 +7,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace corvane;
-  fuzz::enter_work_dir();
-  fuzz::write_file("data", fuzz::as_text(data, size));
+  testing::MemoryFiles files;
+  files.add_file("data", fuzz::as_text(data, size));
   MemoryConsole console;
-  Services io(console);
+  Services io(console, files);
   std::vector<float> values(kMaxValues + 1, 0.0f);
   values[kMaxValues] = 12345.0f;
   try {

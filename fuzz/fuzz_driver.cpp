@@ -7,11 +7,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace corvane;
-  fuzz::enter_work_dir();
   const bool index = size > 0 && (data[0] & 1) != 0;
-  fuzz::write_file("data.rwl", fuzz::as_text(data, size));
+  testing::MemoryFiles files;
+  files.add_file("data.rwl", fuzz::as_text(data, size));
   MemoryConsole console(index ? "F\ndata.rwl\n2\n" : "F\ndata.rwl\n1\n");
-  const int status = program_main({}, console);
+  const int status = program_main({}, console, files);
   if (status != kExitNormal && status != kExitStopped) std::abort();
   // A normal end leaves the closing lines last on the console.
   if (status == kExitNormal &&

@@ -10,10 +10,10 @@
 namespace corvane::fuzz {
 
 inline int read_all(const std::uint8_t* data, std::size_t size, LayoutCode code) {
-  enter_work_dir();
-  write_file("data", as_text(data, size));
+  testing::MemoryFiles files;
+  files.add_file("data", as_text(data, size));
   MemoryConsole console;
-  Services io(console);
+  Services io(console, files);
   std::vector<float> values(kMaxValues + 1, 0.0f);
   // One spare element past the buffer that the reader is given: it must never be touched.
   values[kMaxValues] = 12345.0f;

@@ -23,12 +23,13 @@ seed() {
 }
 
 status=0
-for target in fuzz_fields fuzz_trrw_mr fuzz_trrw_ir fuzz_datar fuzz_list_intake fuzz_driver; do
+for target in fuzz_fields fuzz_trrw_mr fuzz_trrw_ir fuzz_datar fuzz_list_intake fuzz_driver fuzz_failures; do
   corpus="$work/$target"
   mkdir -p "$corpus"
   case $target in
     fuzz_fields) seed "$corpus" "$here"/fuzz/seeds/fields/* ;;
     fuzz_list_intake) seed "$corpus" "$here"/fuzz/seeds/list/* "$here"/examples/*.lst ;;
+    fuzz_failures) seed "$corpus" "$here"/fuzz/seeds/failures/* ;;
     *) seed "$corpus" "${data_files[@]}" "$here"/fuzz/seeds/datar/* ;;
   esac
   echo "== $target: ${seconds}s"

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+#include "memory_console.h"
+
 namespace corvane::testing {
 
 /// A fresh directory under the system's temporary directory, removed again at the end.

@@ -260,16 +260,17 @@ void write_layout(Sink& sink, const Layout& layout, std::span<const Value> value
   sink.put(out);
 }
 
-void write_free_form(Sink& sink, std::optional<std::string_view> text) {
-  if (!text) {
-    sink.put("\n");
-    return;
+void render_free_form(std::string& out, std::optional<std::string_view> text) {
+  if (text) {
+    out.push_back(' ');
+    out.append(*text);
   }
-  std::string out;
-  out.reserve(text->size() + 2);
-  out.push_back(' ');
-  out.append(*text);
   out.push_back('\n');
+}
+
+void write_free_form(Sink& sink, std::optional<std::string_view> text) {
+  std::string out;
+  render_free_form(out, text);
   sink.put(out);
 }
 

@@ -20,12 +20,10 @@ const char* find_line_end(const char* p, std::size_t n) {
 }
 }  // namespace
 
-LineFile::LineFile(std::FILE* file, bool owns)
-    : file_(file), owns_(owns), buffer_(new char[kBufferSize]) {}
+LineFile::LineFile(std::unique_ptr<InputFile> file)
+    : file_(std::move(file)), buffer_(new char[kBufferSize]) {}
 
-LineFile::~LineFile() {
-  if (owns_ && file_ != nullptr) std::fclose(file_);
-}
+LineFile::~LineFile() = default;
 
 void LineFile::step_back() {
   if (have_last_ && !replay_) {
@@ -42,16 +40,16 @@ bool LineFile::refill() {
     begin_ = 0;
   }
   if (end_ == kBufferSize) return false;
-  const std::size_t got = std::fread(buffer_.get() + end_, 1, kBufferSize - end_, file_);
-  end_ += got;
-  if (got == 0) {
+  const std::ptrdiff_t got = file_->read(buffer_.get() + end_, kBufferSize - end_);
+  if (got <= 0) {
     eof_ = true;
-    if (std::ferror(file_)) {
+    if (got < 0) {
       failed_ = true;
-      errno_ = errno != 0 ? errno : EIO;
+      errno_ = file_->error() != 0 ? file_->error() : EIO;
     }
     return false;
   }
+  end_ += static_cast<std::size_t>(got);
   return true;
 }
 

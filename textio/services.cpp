@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "textio/textio.h"
 #include "textio/written_file.h"
@@ -111,23 +110,6 @@ void StdConsole::flush() {
   out_.clear();
 }
 
-std::optional<std::string_view> MemoryConsole::read_line() {
-  // The console's line-end rule: an answer ends at its first carriage return or line feed; a
-  // run of carriage returns and one line feed after it are one line end.
-  if (pos_ >= input_.size()) return std::nullopt;
-  std::size_t stop = input_.find_first_of("\r\n", pos_);
-  if (stop == std::string::npos) stop = input_.size();
-  line_ = input_.substr(pos_, stop - pos_);
-  pos_ = stop;
-  if (pos_ < input_.size() && input_[pos_] == '\r') {
-    while (pos_ < input_.size() && input_[pos_] == '\r') ++pos_;
-    if (pos_ < input_.size() && input_[pos_] == '\n') ++pos_;
-  } else if (pos_ < input_.size()) {
-    ++pos_;
-  }
-  return std::string_view(line_);
-}
-
 // --- services ------------------------------------------------------------------------------
 
 struct Services::OpenFile {
@@ -167,12 +149,17 @@ class ConsoleSource : public LineSource {
 
 }  // namespace
 
-Services::Services(Console& console) : console_(console) {}
+Services::Services(Console& console, FileSystem& files) : console_(console), files_(files) {}
 
-Services::~Services() { close_all(); }
+Services::~Services() {
+  try {
+    (void)close_all();
+  } catch (...) {  // a destructor must not throw; the run is ending with its own report
+  }
+}
 
 Services::OpenFile* Services::find(int handle) const {
-  for (const auto& f : files_) {
+  for (const auto& f : open_) {
     if (f->handle == handle) return f.get();
   }
   return nullptr;
@@ -183,7 +170,7 @@ bool Services::is_open(int handle) const { return handle == kConsole || find(han
 Services::OpenFile& Services::need(int handle, std::string_view operation) {
   OpenFile* f = find(handle);
   if (f == nullptr) {
-    fail(false, "File handle is not open",
+    fail(Cause::program, "File handle is not open",
          std::string(operation) + ", handle " + std::to_string(handle));
   }
   return *f;
@@ -206,7 +193,7 @@ void Services::prompt(const Layout& layout, std::span<const Value> values) {
 std::string_view Services::read_answer_text() {
   console_.flush();
   const auto line = console_.read_line();
-  if (!line) fail(false, "Attempt to read past end of file", "read from the console");
+  if (!line) fail(Cause::program, "Attempt to read past end of file", "read from the console");
   return *line;
 }
 
@@ -217,10 +204,10 @@ ReadResult Services::read_answer(const Layout& layout, std::span<const Var> vars
   const ReadResult r = read_layout(source, layout, vars);
   const auto h = static_cast<unsigned>(handling);
   if (r.outcome == ReadOutcome::end_of_file && (h & 1u) == 0) {
-    fail(false, "Attempt to read past end of file", "read from the console");
+    fail(Cause::program, "Attempt to read past end of file", "read from the console");
   }
   if (r.outcome == ReadOutcome::conversion_failure && (h & 2u) == 0) {
-    fail(false, kIllegalCharacter, "read from the console");
+    fail(Cause::program, kIllegalCharacter, "read from the console");
   }
   return r;
 }
@@ -228,13 +215,12 @@ ReadResult Services::read_answer(const Layout& layout, std::span<const Var> vars
 bool Services::file_exists(std::string_view name) const {
   const std::string_view n = trim_name(name);
   if (names_no_file(n)) return false;
-  std::error_code ec;
-  return std::filesystem::exists(std::filesystem::path(n), ec);
+  return files_.exists(std::string(n));
 }
 
 void Services::open_existing(int handle, std::string_view name) {
   if (const int e = try_open_existing(handle, name); e != 0) {
-    fail(true, std::strerror(e), describe("open for reading", handle, trim_name(name)));
+    fail(Cause::system, std::strerror(e), describe("open for reading", handle, trim_name(name)));
   }
 }
 
@@ -242,16 +228,14 @@ int Services::try_open_existing(int handle, std::string_view name) {
   if (find(handle) != nullptr) close_file(handle);
   const std::string n(trim_name(name));
   if (names_no_file(n)) return ENOENT;
-  std::error_code ec;
-  if (std::filesystem::is_directory(std::filesystem::path(n), ec)) return EISDIR;
-  errno = 0;
-  std::FILE* fp = std::fopen(n.c_str(), "rb");
-  if (fp == nullptr) return errno != 0 ? errno : ENOENT;
+  int error = 0;
+  std::unique_ptr<InputFile> file = files_.open_input(n, error);
+  if (!file) return error != 0 ? error : ENOENT;
   auto f = std::make_unique<OpenFile>();
   f->handle = handle;
   f->name = n;
-  f->in = std::make_unique<LineFile>(fp, true);
-  files_.push_back(std::move(f));
+  f->in = std::make_unique<LineFile>(std::move(file));
+  open_.push_back(std::move(f));
   return 0;
 }
 
@@ -259,20 +243,20 @@ void Services::open_for_writing(int handle, std::string_view name, Keep keep) {
   if (find(handle) != nullptr) close_file(handle);
   const std::string n(trim_name(name));
   const std::string what = describe("open for writing", handle, n);
-  if (names_no_file(n)) fail(true, std::strerror(ENOENT), what);
+  if (names_no_file(n)) fail(Cause::system, std::strerror(ENOENT), what);
   auto f = std::make_unique<OpenFile>();
-  if (const int e = detail::open_written(n, f->written); e != 0) {
-    fail(true, std::strerror(e), what);
+  if (const int e = detail::open_written(files_, n, f->written); e != 0) {
+    fail(Cause::system, std::strerror(e), what);
   }
   f->handle = handle;
   f->name = n;
   f->keep = keep;
-  files_.push_back(std::move(f));
+  open_.push_back(std::move(f));
 }
 
 LineFile& Services::source(int handle) {
   OpenFile& f = need(handle, "read");
-  if (!f.in) fail(false, "File is not open for reading", describe("read", handle, f.name));
+  if (!f.in) fail(Cause::program, "File is not open for reading", describe("read", handle, f.name));
   return *f.in;
 }
 
@@ -284,11 +268,11 @@ ReadResult Services::read_line(int handle, const Layout& layout, std::span<const
   if (r.outcome == ReadOutcome::end_of_file) {
     // Handling the end of a file does not handle a read that failed.
     const std::string what = describe("read", handle, find(handle)->name);
-    if (in.failed()) fail(true, std::strerror(in.error_number()), what);
-    if ((h & 1u) == 0) fail(false, "Attempt to read past end of file", what);
+    if (in.failed()) fail(Cause::system, std::strerror(in.error_number()), what);
+    if ((h & 1u) == 0) fail(Cause::program, "Attempt to read past end of file", what);
   }
   if (r.outcome == ReadOutcome::conversion_failure && (h & 2u) == 0) {
-    fail(false, kIllegalCharacter, describe("read", handle, find(handle)->name));
+    fail(Cause::program, kIllegalCharacter, describe("read", handle, find(handle)->name));
   }
   return r;
 }
@@ -296,7 +280,8 @@ ReadResult Services::read_line(int handle, const Layout& layout, std::span<const
 void Services::check_read(int handle) {
   const LineFile& in = source(handle);
   if (in.failed()) {
-    fail(true, std::strerror(in.error_number()), describe("read", handle, find(handle)->name));
+    fail(Cause::system, std::strerror(in.error_number()),
+         describe("read", handle, find(handle)->name));
   }
 }
 
@@ -312,12 +297,11 @@ void Services::put(int handle, std::string_view text) {
     return;
   }
   OpenFile& f = need(handle, "write");
-  if (!f.writing()) fail(false, "File is not open for writing", describe("write", handle, f.name));
-  errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), f.written.out) != text.size()) {
-    const int e = errno != 0 ? errno : EIO;
+  if (!f.writing())
+    fail(Cause::program, "File is not open for writing", describe("write", handle, f.name));
+  if (const int e = f.written.out->write(text); e != 0) {
     f.broken = true;
-    fail(true, std::strerror(e), describe("write", handle, f.name));
+    fail(Cause::system, std::strerror(e), describe("write", handle, f.name));
   }
 }
 
@@ -329,22 +313,18 @@ void Services::write_line(int handle, const Layout& layout, std::span<const Valu
 
 void Services::write_free_form(int handle, std::optional<std::string_view> text) {
   scratch_.clear();
-  if (text) {
-    scratch_.push_back(' ');
-    scratch_.append(*text);
-  }
-  scratch_.push_back('\n');
+  render_free_form(scratch_, text);
   put(handle, scratch_);
 }
 
 void Services::close_file(int handle) {
-  for (auto it = files_.begin(); it != files_.end(); ++it) {
+  for (auto it = open_.begin(); it != open_.end(); ++it) {
     if ((*it)->handle != handle) continue;
     std::unique_ptr<OpenFile> f = std::move(*it);
-    files_.erase(it);
+    open_.erase(it);
     if (f->writing()) {
-      if (const int e = detail::finish_written(f->written, !f->broken); e != 0) {
-        fail(true, std::strerror(e), describe("close", handle, f->name));
+      if (const int e = detail::finish_written(files_, f->written, !f->broken); e != 0) {
+        fail(Cause::system, std::strerror(e), describe("close", handle, f->name));
       }
     }
     return;
@@ -354,14 +334,14 @@ void Services::close_file(int handle) {
 std::optional<Services::CloseProblem> Services::close_all() {
   end_held_line();
   std::optional<CloseProblem> problem;
-  while (!files_.empty()) {
-    std::unique_ptr<OpenFile> f = std::move(files_.back());
-    files_.pop_back();
+  while (!open_.empty()) {
+    std::unique_ptr<OpenFile> f = std::move(open_.back());
+    open_.pop_back();
     if (!f->writing()) continue;
     // A file whose write failed, or that only a completed run keeps, is dropped: the name keeps
     // what it held before.
     const bool keep = !f->broken && f->keep == Keep::at_any_end;
-    const int e = detail::finish_written(f->written, keep);
+    const int e = detail::finish_written(files_, f->written, keep);
     if (e != 0 && !problem)
       problem = CloseProblem{std::strerror(e), describe("close", f->handle, f->name)};
   }
@@ -377,9 +357,9 @@ void Services::wait_for_return(std::string_view text) {
 
 namespace {
 
-std::string error_report(bool system_error, std::string_view condition,
+std::string error_report(Services::Cause cause, std::string_view condition,
                          std::string_view operation) {
-  std::string report = system_error
+  std::string report = cause == Services::Cause::system
                            ? " *** Run-time error: the operating system reports a failure\n"
                            : " *** Run-time error\n";
   report += "     ";
@@ -400,15 +380,15 @@ void Services::stop_run(std::string_view message, int status) {
   }
   // A report that cannot be completed turns any end into a failure.
   if (const auto problem = close_all()) {
-    console_.write_error(error_report(true, problem->condition, problem->operation));
+    console_.write_error(error_report(Cause::system, problem->condition, problem->operation));
     throw RunEnd{kExitFailure};
   }
   throw RunEnd{status};
 }
 
-void Services::fail(bool system_error, std::string_view condition, std::string_view operation) {
+void Services::fail(Cause cause, std::string_view condition, std::string_view operation) {
   (void)close_all();
-  console_.write_error(error_report(system_error, condition, operation));
+  console_.write_error(error_report(cause, condition, operation));
   throw RunEnd{kExitFailure};
 }
 

@@ -6,7 +6,8 @@
 // Conventions that hold throughout:
 //  - Columns are numbered from 1. One byte is one column; only the space character is a blank.
 //  - A Layout is prepared once (built from items, or parsed from a field description) and can
-//    then be applied to any number of lines. Applying it does not allocate.
+//    then be applied to any number of lines. Reading through it does not allocate; writing
+//    appends to a string of the caller's (or of the services'), which keeps its room.
 //  - Reads report an outcome (done, conversion failure, end of file); they never throw.
 //  - Only the services' own end-of-run paths (stop_run, unhandled failures) throw RunEnd,
 //    which the program's entry point alone catches and turns into an exit status.
@@ -241,7 +242,8 @@ void render_layout(std::string& out, const Layout& layout, std::span<const Value
 void write_layout(Sink& sink, const Layout& layout, std::span<const Value> values = {});
 
 /// A free-form output line: one blank, then the text in full, then a line end. Without a text,
-/// an empty line.
+/// an empty line. render_free_form appends it to `out`; write_free_form puts it to `sink`.
+void render_free_form(std::string& out, std::optional<std::string_view> text = std::nullopt);
 void write_free_form(Sink& sink, std::optional<std::string_view> text = std::nullopt);
 
 /// Reads the variables from lines of `source`; a line shorter than the layout reads as if
@@ -253,6 +255,69 @@ ReadResult read_layout(LineSource& source, const Layout& layout, std::span<const
 /// read_layout with `text` as the only line: needing a second line is end of file.
 ReadResult read_layout_from_text(std::string_view text, const Layout& layout,
                                  std::span<const Var> vars);
+
+// ---------------------------------------------------------------------------------------------
+// Files: every operation the program makes on the file system goes through a FileSystem
+// ---------------------------------------------------------------------------------------------
+
+/// A file open for reading.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  /// Reads up to `size` bytes into `buffer`: the number read, 0 at the end of the file, or -1
+  /// when the read failed (error() then tells the system's error number).
+  virtual std::ptrdiff_t read(char* buffer, std::size_t size) = 0;
+  virtual int error() const = 0;
+};
+
+/// A file open for writing. Each call returns 0, or the system's error number of its failure.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  /// Writes all of `text` (perhaps held in a buffer until later).
+  virtual int write(std::string_view text) = 0;
+  /// Writes out whatever is held and makes all of it durable on the disk.
+  virtual int sync() = 0;
+  /// Writes out whatever is held and closes the file; called once, last.
+  virtual int close() = 0;
+};
+
+/// What a name is, looked at without following a link.
+enum class NameType : std::uint8_t { absent, regular, directory, device, link, other };
+
+/// Usage is: the services call these; the program uses the system's file system
+/// (system_files()), tests and fuzz targets one held in memory. Names are used as they stand.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  /// True when the name names anything (links followed).
+  virtual bool exists(const std::string& name) = 0;
+  /// The type of the name itself, or with `follow` of what its links lead to (absent for a
+  /// dangling link).
+  virtual NameType type(const std::string& name, bool follow) = 0;
+  /// Opens a file for reading; nothing, with `error` set, when it cannot.
+  virtual std::unique_ptr<InputFile> open_input(const std::string& name, int& error) = 0;
+  /// Creates a file or empties an existing one, for writing in place (links followed).
+  virtual std::unique_ptr<OutputFile> open_output(const std::string& name, int& error) = 0;
+  /// Creates a new file beside `name` (same directory, a name that begins with a dot), with
+  /// the permissions of a new file, and tells its name in `temporary`. The system's file system
+  /// removes it itself when SIGINT, SIGTERM or SIGHUP ends the process before it is renamed or
+  /// removed.
+  virtual std::unique_ptr<OutputFile> create_beside(const std::string& name, std::string& temporary,
+                                                    int& error) = 0;
+  /// Renames `from` over `to` (a link at `to` is replaced); 0 or the error number.
+  virtual int rename(const std::string& from, const std::string& to) = 0;
+  /// Removes a file; 0 or the error number.
+  virtual int remove(const std::string& name) = 0;
+  /// The absolute path that a name leads to, links followed (at most 40, so that a loop ends),
+  /// also where the file itself does not exist yet; empty when it cannot be told.
+  virtual std::string resolve(const std::string& name) = 0;
+  /// True when both names exist and are one file.
+  virtual bool same_file(const std::string& a, const std::string& b) = 0;
+};
+
+/// The operating system's file system.
+FileSystem& system_files();
 
 // ---------------------------------------------------------------------------------------------
 // Line files
@@ -268,7 +333,7 @@ ReadResult read_layout_from_text(std::string_view text, const Layout& layout,
 class LineFile : public LineSource {
  public:
   static constexpr std::size_t kMaxLineLength = 1u << 17;
-  explicit LineFile(std::FILE* file, bool owns = true);
+  explicit LineFile(std::unique_ptr<InputFile> file);
   ~LineFile() override;
   LineFile(const LineFile&) = delete;
   LineFile& operator=(const LineFile&) = delete;
@@ -286,8 +351,7 @@ class LineFile : public LineSource {
   bool refill();
   bool finish_line_end();
   std::string_view deliver();
-  std::FILE* file_;
-  bool owns_;
+  std::unique_ptr<InputFile> file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0, end_ = 0;
   std::string long_line_;
@@ -357,24 +421,6 @@ class StdConsole : public Console {
   bool failed_ = false;
 };
 
-/// A console held in memory, for tests: answers are scripted, output is collected.
-class MemoryConsole : public Console {
- public:
-  explicit MemoryConsole(std::string input = {}) : input_(std::move(input)) {}
-  void write(std::string_view text) override { out += text; }
-  void write_error(std::string_view text) override { err += text; }
-  std::optional<std::string_view> read_line() override;
-  void flush() override {}
-  bool write_failed() const override { return false; }
-  std::string out;
-  std::string err;
-
- private:
-  std::string input_;
-  std::size_t pos_ = 0;
-  std::string line_;
-};
-
 /// Thrown by the services to end the run; caught only by the program's entry point.
 struct RunEnd {
   int status;
@@ -409,7 +455,7 @@ inline constexpr int kExitFailure = 2;
 /// part of the name; a name of blanks only, or holding a NUL byte, names no file.
 class Services {
  public:
-  explicit Services(Console& console);
+  explicit Services(Console& console, FileSystem& files = system_files());
   ~Services();
   Services(const Services&) = delete;
   Services& operator=(const Services&) = delete;
@@ -452,14 +498,18 @@ class Services {
   void step_back(int handle);
   void close_file(int handle);
   bool is_open(int handle) const;
+  /// The file system the services work on.
+  FileSystem& files() const { return files_; }
 
   /// Shows the text as a free-form line and waits for one console line (its end counts too).
   void wait_for_return(std::string_view text);
   /// Ends the run: the message (unless a single blank) and a line end on the console, every
   /// file closed, then RunEnd with the status.
   [[noreturn]] void stop_run(std::string_view message, int status);
+  /// Who tells of a failure: the operating system (its error text), or the program itself.
+  enum class Cause : std::uint8_t { system, program };
   /// Ends the run with an error report on standard error.
-  [[noreturn]] void fail(bool system_error, std::string_view condition, std::string_view operation);
+  [[noreturn]] void fail(Cause cause, std::string_view condition, std::string_view operation);
   /// Ends a held console line, if any, with a line feed.
   void end_held_line();
   /// What kept a written file from being completed.
@@ -478,7 +528,8 @@ class Services {
   void put_console(std::string_view text);
 
   Console& console_;
-  std::vector<std::unique_ptr<OpenFile>> files_;
+  FileSystem& files_;
+  std::vector<std::unique_ptr<OpenFile>> open_;
   std::string scratch_;
   bool held_ = false;
 };

@@ -177,6 +177,14 @@ TEST(AnalysisCommint, YearsBeyondFiveColumnsFailTheReadBack) {
     EXPECT_EQ(o.report.find("****"), o.report.find("*****"));  // the record, no box
     EXPECT_EQ(o.report.size(), 42u);
   }
+  // Two records that fail alike: the first in descending order, decided by the ID at the end of
+  // the record, is the one written.
+  Catalogue twins;
+  twins.add("AAA", 99990, 20);
+  twins.add("ZZZ", 99990, 20);
+  const Output t = run(twins);
+  EXPECT_EQ(t.report, literal_commint(twins).report);
+  EXPECT_EQ(t.report, " **********   2099990    2  ZZZ" + std::string(10, ' ') + "\n");
   // At the first sorted position too.
   Catalogue alone;
   alone.add("HIGH", 99999, 2);

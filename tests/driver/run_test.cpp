@@ -1,4 +1,5 @@
 // End-to-end tests of whole runs: listing, totals, summary box, closing lines, report file.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -251,6 +252,31 @@ TEST(DriverRun, AllArchiveFilesInOneRun) {
             box(-2649, 2008, 1387, 1710, 1962, 253, 386, 97658));
   // Years below -999: the first series of ca667 runs from -2649.
   EXPECT_NE(report.find(series_line(1, "SS004B -", -2649, -2454, 196, "0.864")), std::string::npos);
+}
+
+// What the listing prints, read from the program's own output.
+TEST(DriverRun, MeansAndYearsAsListed) {
+  TempDir dir;
+  // The mean of SS35X (thousandths, closed by -9999) summed in double precision: 0.462; a
+  // single-precision sum would print 0.463.
+  std::filesystem::copy_file(testing::test_data("itrdb/ca667.rwl"), dir / "ca667.rwl");
+  const auto r = run_corvane(dir.path(), "F\nca667.rwl\n1\n");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_NE(
+      read_file(dir / "ca667.rwl_rec").find(series_line(97, " SS35X", -396, -249, 148, "0.462")),
+      std::string::npos);
+
+  // A "-" in column 8 of a self-describing title is no year sign: the series keeps the first
+  // year of its count line.
+  std::string sd = pad("ABCDEFG-", 79) + "#\n";
+  sd += "n        3      1850  (10F8.3)\n";
+  sd += "   1.000   2.000   3.000\n";
+  write_file(dir / "sd.rwl", sd);
+  const auto s = run_corvane(dir.path(), "F\nsd.rwl\n1\n");
+  ASSERT_EQ(s.status, 0);
+  EXPECT_NE(read_file(dir / "sd.rwl_rec").find(series_line(1, "ABCDEFG-", 1850, 1852, 3, "2.000")),
+            std::string::npos)
+      << read_file(dir / "sd.rwl_rec");
 }
 
 }  // namespace

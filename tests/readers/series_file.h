@@ -63,6 +63,7 @@ class SeriesFile {
     return -1;
   }
   const std::string& out() const { return console_.out; }
+  void set_counter(std::int32_t counter) { counter_ = counter; }
   Series last;
   std::vector<Series> read;
 

@@ -90,6 +90,15 @@ TEST(ReadersTrrw, HeaderLinesThenSeriesWithCounterRunningOn) {
   EXPECT_EQ(f.out(), "");
 }
 
+TEST(ReadersTrrw, CounterOfTheEndStartsAgainAtOne) {
+  // A counter left at -999 by the end of a file counts as 0 on entry.
+  testing::SeriesFile f(mr_series("AB01", 1901, {150}), LayoutCode::mr);
+  f.set_counter(kEndOfFile);
+  EXPECT_EQ(f.call(), 1);
+  EXPECT_EQ(f.last.id, "AB01    ");
+  EXPECT_EQ(f.call(), kEndOfFile);
+}
+
 // The first data line holds the years from the first year to the end of its decade block; the
 // slots after them are ignored whatever they hold. The marker of a series that ends a decade
 // stands alone in slot 1 of the next line.

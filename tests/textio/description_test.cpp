@@ -118,7 +118,9 @@ INSTANTIATE_TEST_SUITE_P(
                       InvalidCase{"(I0)"}, InvalidCase{"(0X)"}, InvalidCase{"(F8.)"},
                       InvalidCase{"(F.3)"}, InvalidCase{"(-1F8.3)"}, InvalidCase{"(+F8.3)"},
                       InvalidCase{"(10F8.3.1)"}, InvalidCase{"(10F8,3)"}, InvalidCase{"(10(F8.3))"},
-                      InvalidCase{"(F8.3/F8.3)"}, InvalidCase{"(I5.2)"}, InvalidCase{"(2X,3X)"}));
+                      InvalidCase{"(F8.3/F8.3)"}, InvalidCase{"(I5.2)"}, InvalidCase{"(2X,3X)"},
+                      // A skip needs its count of columns.
+                      InvalidCase{"(X,F8.3)"}, InvalidCase{"(F8.3,X)"}));
 
 TEST(TextioDescription, ParsedLayoutReadsRealValues) {
   const auto l = parse_description("(10F8.3)");

@@ -30,9 +30,10 @@ class FileOf {
  public:
   explicit FileOf(std::string_view content) {
     write_file(dir_ / "f", content);
-    std::FILE* fp = std::fopen((dir_ / "f").string().c_str(), "rb");
-    EXPECT_NE(fp, nullptr);
-    file_ = std::make_unique<LineFile>(fp);
+    int error = 0;
+    auto in = system_files().open_input((dir_ / "f").string(), error);
+    EXPECT_NE(in, nullptr);
+    file_ = std::make_unique<LineFile>(std::move(in));
   }
   LineFile& operator*() { return *file_; }
   LineFile* operator->() { return file_.get(); }

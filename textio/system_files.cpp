@@ -1,0 +1,286 @@
+// The operating system's file system, and the removal of temporary files when a signal ends
+// the process.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
+#include "textio/textio.h"
+
+namespace corvane {
+
+namespace {
+
+// --- temporary files that a signal removes ---------------------------------------------------
+
+// The temporary files that exist at the moment, as paths prepared for the signal handler,
+// which may only make async-signal-safe calls. A slot is in use while its flag is set.
+constexpr int kSlots = 8;
+constexpr std::size_t kPathRoom = 4096;
+std::array<std::array<char, kPathRoom>, kSlots> g_paths{};
+volatile std::sig_atomic_t g_in_use[kSlots] = {};
+
+constexpr std::array<int, 3> kCleanupSignals = {SIGINT, SIGTERM, SIGHUP};
+
+extern "C" void remove_temporaries_and_die(int sig) {
+  for (int i = 0; i < kSlots; ++i) {
+    if (g_in_use[i] != 0) ::unlink(g_paths[static_cast<std::size_t>(i)].data());
+  }
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);  // delivered, with its default action, when the handler returns
+}
+
+// Holds the cleanup signals back while the table of temporary files and the files themselves
+// change together, so that the handler never misses a file that exists.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int s : kCleanupSignals) sigaddset(&set, s);
+    ::sigprocmask(SIG_BLOCK, &set, &old_);
+  }
+  ~SignalsHeld() { ::sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+int free_slot() {
+  for (int i = 0; i < kSlots; ++i) {
+    if (g_in_use[i] == 0) return i;
+  }
+  return -1;
+}
+
+// The slot of a temporary file's path, or -1.
+int slot_of(const std::string& path) {
+  for (int i = 0; i < kSlots; ++i) {
+    if (g_in_use[i] != 0 && path == g_paths[static_cast<std::size_t>(i)].data()) return i;
+  }
+  return -1;
+}
+
+// --- files -----------------------------------------------------------------------------------
+
+class SystemInput : public InputFile {
+ public:
+  explicit SystemInput(int fd) : fd_(fd) {}
+  ~SystemInput() override { ::close(fd_); }
+  SystemInput(const SystemInput&) = delete;
+  SystemInput& operator=(const SystemInput&) = delete;
+  std::ptrdiff_t read(char* buffer, std::size_t size) override {
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, size);
+      if (n >= 0) return n;
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return -1;
+    }
+  }
+  int error() const override { return error_; }
+
+ private:
+  int fd_;
+  int error_ = 0;
+};
+
+// Writes through a buffer of its own, in large blocks.
+class SystemOutput : public OutputFile {
+ public:
+  explicit SystemOutput(int fd) : fd_(fd) { held_.reserve(kBlock); }
+  ~SystemOutput() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  SystemOutput(const SystemOutput&) = delete;
+  SystemOutput& operator=(const SystemOutput&) = delete;
+  int write(std::string_view text) override {
+    if (held_.size() + text.size() > kBlock) {
+      if (const int e = write_out(); e != 0) return e;
+      if (text.size() >= kBlock) return write_all(text);
+    }
+    held_.append(text);
+    return 0;
+  }
+  int sync() override {
+    if (const int e = write_out(); e != 0) return e;
+    return ::fsync(fd_) == 0 ? 0 : errno;
+  }
+  int close() override {
+    const int e = write_out();
+    const int c = ::close(fd_);
+    fd_ = -1;
+    if (e != 0) return e;
+    return c == 0 ? 0 : errno;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1u << 16;
+  int write_out() {
+    const int e = write_all(held_);
+    held_.clear();
+    return e;
+  }
+  int write_all(std::string_view text) const {
+    while (!text.empty()) {
+      const ssize_t n = ::write(fd_, text.data(), text.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      text.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+  }
+  int fd_;
+  std::string held_;
+};
+
+mode_t new_file_mode() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+NameType type_of(const struct stat& st) {
+  if (S_ISREG(st.st_mode)) return NameType::regular;
+  if (S_ISDIR(st.st_mode)) return NameType::directory;
+  if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISBLK(st.st_mode)) return NameType::device;
+  if (S_ISLNK(st.st_mode)) return NameType::link;
+  return NameType::other;
+}
+
+class SystemFileSystem : public FileSystem {
+ public:
+  bool exists(const std::string& name) override {
+    struct stat st {};
+    return ::stat(name.c_str(), &st) == 0;
+  }
+
+  NameType type(const std::string& name, bool follow) override {
+    struct stat st {};
+    const int r = follow ? ::stat(name.c_str(), &st) : ::lstat(name.c_str(), &st);
+    return r == 0 ? type_of(st) : NameType::absent;
+  }
+
+  std::unique_ptr<InputFile> open_input(const std::string& name, int& error) override {
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      error = errno;
+      return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      error = EISDIR;
+      return nullptr;
+    }
+    return std::make_unique<SystemInput>(fd);
+  }
+
+  std::unique_ptr<OutputFile> open_output(const std::string& name, int& error) override {
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      error = errno;
+      return nullptr;
+    }
+    return std::make_unique<SystemOutput>(fd);
+  }
+
+  std::unique_ptr<OutputFile> create_beside(const std::string& name, std::string& temporary,
+                                            int& error) override {
+    const std::size_t slash = name.rfind('/');
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    std::string path = name.substr(0, base) + "." + name.substr(base) + ".XXXXXX";
+    if (path.size() >= kPathRoom) {
+      error = ENAMETOOLONG;
+      return nullptr;
+    }
+    SignalsHeld held;
+    const int slot = free_slot();
+    if (slot < 0) {
+      error = EMFILE;
+      return nullptr;
+    }
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+    if (fd < 0) {
+      error = errno;
+      return nullptr;
+    }
+    std::memcpy(g_paths[static_cast<std::size_t>(slot)].data(), path.c_str(), path.size() + 1);
+    g_in_use[slot] = 1;
+    (void)::fchmod(fd, new_file_mode());
+    temporary = path;
+    return std::make_unique<SystemOutput>(fd);
+  }
+
+  int rename(const std::string& from, const std::string& to) override {
+    SignalsHeld held;
+    if (::rename(from.c_str(), to.c_str()) != 0) return errno;
+    if (const int slot = slot_of(from); slot >= 0) g_in_use[slot] = 0;
+    return 0;
+  }
+
+  int remove(const std::string& name) override {
+    SignalsHeld held;
+    const int r = ::unlink(name.c_str()) == 0 ? 0 : errno;
+    if (const int slot = slot_of(name); slot >= 0) g_in_use[slot] = 0;
+    return r;
+  }
+
+  std::string resolve(const std::string& name) override {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(name), ec);
+    if (ec) return {};
+    for (int links = 0; links < 40; ++links) {
+      p = fs::weakly_canonical(p, ec);
+      if (ec) return {};
+      std::error_code lec;
+      if (!fs::is_symlink(fs::symlink_status(p, lec))) break;
+      const fs::path target = fs::read_symlink(p, lec);
+      if (lec) break;
+      p = target.is_absolute() ? target : p.parent_path() / target;
+    }
+    return p.string();
+  }
+
+  bool same_file(const std::string& a, const std::string& b) override {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+  }
+};
+
+}  // namespace
+
+FileSystem& system_files() {
+  static SystemFileSystem files;
+  return files;
+}
+
+void install_signal_cleanup() {
+  struct sigaction action {};
+  action.sa_handler = remove_temporaries_and_die;
+  sigemptyset(&action.sa_mask);
+  for (const int s : kCleanupSignals) sigaddset(&action.sa_mask, s);
+  for (const int s : kCleanupSignals) {
+    struct sigaction old {};
+    // A signal ignored when the program started (a run in the background) stays ignored.
+    if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    ::sigaction(s, &action, nullptr);
+  }
+  // A file-size limit makes a write fail, which the run reports, instead of killing it.
+  ::signal(SIGXFSZ, SIG_IGN);
+}
+
+}  // namespace corvane
