@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "check/check_util.h"
+#include "memory_files.h"
 
 namespace corvane {
 namespace {
@@ -44,6 +45,42 @@ TEST(CheckRun, UnopenedFilesAreFindingsAndTheCheckGoesOn) {
             "the file cannot be opened (Is a directory): nothing of it is read");
   EXPECT_EQ(c.found[2].code, "negative-value");
   EXPECT_EQ(c.closing, "3 files, 1 series: 2 errors, 1 warnings, 0 notes");
+}
+
+// A read that fails is an error of the file at line 0, after what was read before it.
+TEST(CheckRun, AFailedReadIsAnOpenFinding) {
+  const std::string oaks = read_file(kExamples / "oaks.rwl");
+  std::string a = oaks.substr(oaks.find("OAK01A  1850"));  // 73 bytes a line
+  a.replace(12, 6, "   -12");
+  testing::MemoryFiles files;
+  files.add_file("a.rwl", a);
+  files.fail_reads_of("a.rwl", 6 * 73);  // after the sixth line, at its end
+  files.add_file("b.rwl", mr_series("B", 2000, {1}));
+  CheckOptions options;
+  options.files = {"a.rwl", "b.rwl"};
+  MemoryConsole console;
+  run_check(options, console, files);
+  auto c = testing::parse_check_output(console.out);
+  EXPECT_EQ(c.summary(), (std::vector<std::string>{"0 error open", "1 warning negative-value"}));
+  EXPECT_EQ(c.found.at(0).message,
+            "the file could not be read after line 6 (Input/output error): the check of it ends "
+            "there");
+  EXPECT_EQ(c.closing, "2 files, 1 series: 1 errors, 1 warnings, 0 notes");
+
+  testing::MemoryFiles list_files;
+  list_files.add_file("b.rwl", mr_series("B", 2000, {1}));
+  list_files.add_file("c.lst", "b.rwl\nb.rwl\n");
+  list_files.fail_reads_of("c.lst", 6);
+  options = CheckOptions{};
+  options.list = "c.lst";
+  console.out.clear();
+  run_check(options, console, list_files);
+  c = testing::parse_check_output(console.out);
+  EXPECT_EQ(c.summary(), (std::vector<std::string>{"0 error open"}));
+  EXPECT_EQ(c.found.at(0).message,
+            "the list could not be read after line 1 (Input/output error): the files it names "
+            "after that are not checked");
+  EXPECT_EQ(c.closing, "1 files, 1 series: 1 errors, 0 warnings, 0 notes");
 }
 
 TEST(CheckRun, ListFiles) {
