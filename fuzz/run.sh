@@ -23,7 +23,8 @@ seed() {
 }
 
 status=0
-for target in fuzz_fields fuzz_trrw_mr fuzz_trrw_ir fuzz_datar fuzz_list_intake fuzz_driver fuzz_failures; do
+for target in fuzz_fields fuzz_trrw_mr fuzz_trrw_ir fuzz_datar fuzz_list_intake fuzz_driver fuzz_failures \
+  fuzz_check; do
   corpus="$work/$target"
   mkdir -p "$corpus"
   case $target in
