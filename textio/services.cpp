@@ -1,5 +1,7 @@
 // Console and file services: prompts and answers, sequential files by handle, and the ends of
 // a run (stop with a message, error report on an unhandled failure).
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -36,10 +38,25 @@ std::optional<std::string_view> StdConsole::read_line() {
 
 void StdConsole::flush() {
   if (!out_.empty() && !failed_) {
-    if (std::fwrite(out_.data(), 1, out_.size(), stdout) != out_.size()) failed_ = true;
+    if (std::fwrite(out_.data(), 1, out_.size(), out_stream_) != out_.size()) failed_ = true;
   }
   out_.clear();
-  if (!failed_ && std::fflush(stdout) != 0) failed_ = true;
+  if (!failed_ && std::fflush(out_stream_) != 0) failed_ = true;
+}
+
+void StdConsole::divert_to_error() {
+  flush();
+  out_stream_ = stderr;
+}
+
+bool StdConsole::write_data(std::string_view text) {
+  flush();
+  errno = 0;
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    if (errno == 0) errno = EIO;
+    return false;
+  }
+  return true;
 }
 
 std::optional<std::string_view> MemoryConsole::read_line() {
@@ -59,6 +76,7 @@ struct Services::OpenFile {
   std::string name;
   std::FILE* out = nullptr;      // written files
   std::unique_ptr<LineFile> in;  // read files
+  bool discard = false;          // removed when the run ends before close_file
 };
 
 namespace {
@@ -172,7 +190,7 @@ void Services::open_existing(int handle, std::string_view name) {
   files_.push_back(std::move(f));
 }
 
-void Services::open_for_writing(int handle, std::string_view name) {
+void Services::open_for_writing(int handle, std::string_view name, Keep keep) {
   if (find(handle) != nullptr) close_file(handle);
   const std::string n(trim_name(name));
   const std::string what = describe("open for writing", handle, n);
@@ -184,6 +202,12 @@ void Services::open_for_writing(int handle, std::string_view name) {
   f->handle = handle;
   f->name = n;
   f->out = fp;
+  // Only a plain file that this name itself (no link) stands for may be removed again.
+  struct stat opened = {};
+  struct stat named = {};
+  f->discard = keep == Keep::when_closed && fstat(fileno(fp), &opened) == 0 &&
+               lstat(n.c_str(), &named) == 0 && S_ISREG(opened.st_mode) && S_ISREG(named.st_mode) &&
+               opened.st_ino == named.st_ino && opened.st_dev == named.st_dev;
   files_.push_back(std::move(f));
 }
 
@@ -283,6 +307,10 @@ std::optional<Services::CloseProblem> Services::close_all() {
     files_.pop_back();
     if (f->out == nullptr) continue;
     const int e = finish_written(f->out);
+    if (f->discard) {
+      std::remove(f->name.c_str());
+      continue;
+    }
     if (e != 0 && !problem)
       problem = CloseProblem{std::strerror(e), describe("close", f->handle, f->name)};
   }

@@ -304,6 +304,11 @@ class Console {
   virtual void flush() = 0;
   /// True once a write to standard output has failed.
   virtual bool write_failed() const = 0;
+  /// From now on console output goes to standard error, which leaves standard output to the
+  /// data of write_data alone.
+  virtual void divert_to_error() = 0;
+  /// Writes data to standard output and flushes it; false when that failed (errno tells why).
+  virtual bool write_data(std::string_view text) = 0;
 };
 
 /// The console of the process: stdin, stdout and stderr, buffered, flushed before every read.
@@ -316,10 +321,13 @@ class StdConsole : public Console {
   std::optional<std::string_view> read_line() override;
   void flush() override;
   bool write_failed() const override { return failed_; }
+  void divert_to_error() override;
+  bool write_data(std::string_view text) override;
 
  private:
   LineFile in_;
   std::string out_;
+  std::FILE* out_stream_ = stdout;
   bool failed_ = false;
 };
 
@@ -327,13 +335,19 @@ class StdConsole : public Console {
 class MemoryConsole : public Console {
  public:
   explicit MemoryConsole(std::string input = {}) : input_(std::move(input)) {}
-  void write(std::string_view text) override { out += text; }
+  void write(std::string_view text) override { (diverted ? err : out) += text; }
   void write_error(std::string_view text) override { err += text; }
   std::optional<std::string_view> read_line() override;
   void flush() override {}
   bool write_failed() const override { return false; }
+  void divert_to_error() override { diverted = true; }
+  bool write_data(std::string_view text) override {
+    out += text;
+    return true;
+  }
   std::string out;
   std::string err;
+  bool diverted = false;
 
  private:
   std::string input_;
@@ -383,8 +397,11 @@ class Services {
   bool file_exists(std::string_view name) const;
   /// Opens an existing file for reading from its first line; failure ends the run (report).
   void open_existing(int handle, std::string_view name);
+  /// What becomes of a written file when the run ends before close_file: kept (the report) or
+  /// discarded (outputs that only a complete run writes).
+  enum class Keep : std::uint8_t { at_any_end, when_closed };
   /// Creates or replaces a file for writing; failure ends the run (report).
-  void open_for_writing(int handle, std::string_view name);
+  void open_for_writing(int handle, std::string_view name, Keep keep = Keep::at_any_end);
 
   /// Reads the next line of a file by the layout; outcomes not handled end the run, and so
   /// does a read that the system reports as failed, whatever the handling.
