@@ -153,14 +153,15 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
   }
   refuse_collisions(io, written, list, names);
 
-  io.open_for_writing(kReportHandle, report);
-  write_input_line(io, kReportHandle, intake.input_name);
+  // The outputs first: a bad path among them then leaves the report as it was.
   if (outputs.csv && *outputs.csv != "-") {
     io.open_for_writing(kCsvHandle, *outputs.csv, Services::Keep::when_closed);
   }
   if (outputs.svg && *outputs.svg != "-") {
     io.open_for_writing(kSvgHandle, *outputs.svg, Services::Keep::when_closed);
   }
+  io.open_for_writing(kReportHandle, report);
+  write_input_line(io, kReportHandle, intake.input_name);
   if (!intake.from_list) io.open_existing(kInputHandle, names.front());
   finish_run(io, intake, outputs);
 }
