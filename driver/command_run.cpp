@@ -153,7 +153,9 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
   }
   refuse_collisions(io, written, list, names);
 
-  // The outputs first: a bad path among them then leaves the report as it was.
+  // The data file first, as the dialogue opens it before the report; then the outputs, so that
+  // a bad path among them leaves the report as it was.
+  if (!intake.from_list) io.open_existing(kInputHandle, names.front());
   if (outputs.csv && *outputs.csv != "-") {
     io.open_for_writing(kCsvHandle, *outputs.csv, Services::Keep::when_closed);
   }
@@ -162,7 +164,6 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
   }
   io.open_for_writing(kReportHandle, report);
   write_input_line(io, kReportHandle, intake.input_name);
-  if (!intake.from_list) io.open_existing(kInputHandle, names.front());
   finish_run(io, intake, outputs);
 }
 

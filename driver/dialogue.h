@@ -28,7 +28,7 @@ struct Intake {
   std::int32_t file_count = 0;
   std::int32_t layout_choice = 0;  ///< 1 measurements, 2 chronologies
   LayoutCode code = LayoutCode::mr;
-  std::string report_name;  ///< 40 characters, blank padded
+  std::string report_name;  ///< 40 characters, blank padded (the command line's: whole)
   /// The data files' names whole, for opening (a command-line run); when empty, file_names
   /// are opened.
   std::vector<std::string> paths;

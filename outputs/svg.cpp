@@ -83,7 +83,7 @@ struct Geometry {
   double height = 0;     // plot height
   int y_decimals = 1;
   std::int64_t axis_from = 0, axis_to = 1;  // the year axis, [from, to)
-  std::int64_t step = 1, first_tick = 0;     // ticks at first_tick + k * step
+  std::int64_t step = 1, first_tick = 0;    // ticks at first_tick + k * step
 
   double x(std::int64_t year) const {
     return kLeft + static_cast<double>(year - axis_from) * kPlotWidth /
@@ -195,7 +195,7 @@ void write_head(SvgText& o, const Geometry& g, std::string_view input_name,
   o.escaped(figures) << "</text>\n";
 }
 
-void write_legend(SvgText& o, std::size_t included, std::size_t others) {
+void write_legend(SvgText& o, std::size_t included, std::size_t others, bool band) {
   double x = 16;
   const auto item = [&](std::string_view colour, std::string_view extra, const std::string& label) {
     o << "<rect x=\"";
@@ -211,7 +211,7 @@ void write_legend(SvgText& o, std::size_t included, std::size_t others) {
   append_int(other, static_cast<std::int64_t>(others));
   item(kInColour, "", in + ")");
   item(kOtherColour, "", other + ")");
-  item(kBandColour, " fill-opacity=\"0.45\"", "optimum common interval");
+  if (band) item(kBandColour, " fill-opacity=\"0.45\"", "optimum common interval");
 }
 
 // The band's left and right edges, at least a pixel and a half apart.
@@ -423,7 +423,7 @@ void write_svg(Sink& out, const SeriesTable& table, const Optimum& optimum,
     o.flush();
     return;
   }
-  write_legend(o, included, n - included);
+  write_legend(o, included, n - included, has_interval(optimum));
   if (has_interval(optimum)) write_band(o, g, *optimum);
   write_year_axis(o, g);
   // Where rows overlap, the series that run through the optimum are drawn last, on top.

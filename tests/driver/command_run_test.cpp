@@ -330,6 +330,12 @@ TEST(DriverCommandRun, BadOutputPathFailsBeforeAnyReading) {
     EXPECT_NE(r.err.find("nodir/x."), std::string::npos);
     EXPECT_EQ(files_in(dir.path()), std::vector<std::string>{"a.rwl"});  // no report either
   }
+  // A single FILE that cannot be opened fails before anything is written, as in the dialogue.
+  fs::create_directory(dir / "d.rwl");
+  const RunResult r = run_corvane(dir.path(), "", "d.rwl --csv x.csv");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("Is a directory"), std::string::npos);
+  EXPECT_EQ(files_in(dir.path()), (std::vector<std::string>{"a.rwl", "d.rwl"}));
 }
 
 // A run that stops before its summary leaves no CSV and no plot.
