@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace corvane {
 
@@ -119,7 +120,6 @@ Geometry make_geometry(const SeriesTable& t, std::int64_t earliest, std::int64_t
 class SvgText {
  public:
   explicit SvgText(Sink& sink) : sink_(sink) { s.reserve(kChunk + 4096); }
-  ~SvgText() = default;
   void flush_if_full() {
     if (s.size() >= kChunk) flush();
   }
