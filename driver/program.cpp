@@ -4,81 +4,44 @@
 #include <exception>
 #include <new>
 
-#include "analysis/commint.h"
-#include "driver/listing.h"
+#include "driver/command_run.h"
+#include "driver/run.h"
 
 namespace corvane {
-
-namespace {
-
-constexpr std::string_view kUsage =
-    "Usage: corvane [--help | --version]\n"
-    "\n"
-    "Corvane reports the contents of decade-format tree-ring files: raw ring-width\n"
-    "measurement files and index chronology files. It asks three questions on the\n"
-    "console (whether the data file names come from a list file, the name of that file or of\n"
-    "the single data file, and whether the files hold measurements [1] or chronologies [2]),\n"
-    "then lists every series (ID, first year, last year, number of values, mean) on the\n"
-    "console and in a report file named after the input with \"_rec\" behind it, and appends\n"
-    "a common-interval summary to the report.\n"
-    "\n"
-    "The answers can be piped in, one per line:  printf 'F\\noaks.rrw\\n1\\n' | corvane\n"
-    "\n"
-    "Exit status: 0 normal termination; 1 the run stopped with a message (missing data file,\n"
-    "a limit reached, a report name that would overwrite an input); 2 an input/output error\n"
-    "report, the end of the console input before an answer, or console output that failed.\n";
-
-const Layout& closing_lines() {
-  static const Layout layout{blanks(13),   literal("Normal termination of program"),
-                             line_break(), blanks(13),
-                             integer(4),   literal(" files "),
-                             line_break(), blanks(13),
-                             integer(10),  literal(" records ")};
-  return layout;
-}
-
-}  // namespace
 
 void run_session(Services& io) {
   Intake intake;
   run_intake(io, intake);
-  Catalogue catalogue;
-  run_listing(io, intake, catalogue);
-  if (catalogue.count <= kMaxSeries) {
-    HandleSink report(io, kReportHandle);
-    HandleSink console(io, kConsole);
-    const auto n = static_cast<std::size_t>(catalogue.count);
-    Commint(kMaxSeries, std::span(catalogue.IYR).first(n), std::span(catalogue.ID).first(n),
-            std::span(catalogue.N).first(n), catalogue.count, report, console);
-  }
-  io.close_file(kReportHandle);
-  io.write_free_form(kConsole);
-  const Value figures[] = {intake.file_count, catalogue.count};
-  io.write_line(kConsole, closing_lines(), figures);
-  io.write_free_form(kConsole);
-  io.stop_run(" ", kExitNormal);
+  finish_run(io, intake, {});
 }
 
 int program_main(std::span<const std::string_view> args, Console& console, FileSystem& files) {
+  CommandLine cl;
   if (!args.empty()) {
-    if (args.size() == 1 && args[0] == "--help") {
-      console.write(kUsage);
-      console.flush();
-      return console.write_failed() ? kExitFailure : kExitNormal;
+    cl = parse_command_line(args);
+    switch (cl.action) {
+      case CommandLine::Action::help:
+      case CommandLine::Action::version:
+        console.write(cl.action == CommandLine::Action::help ? std::string(help_text())
+                                                             : version_text());
+        console.flush();
+        return console.write_failed() ? kExitFailure : kExitNormal;
+      case CommandLine::Action::usage_error:
+        console.write_error(usage_error_text(cl.error));
+        return kExitFailure;
+      case CommandLine::Action::run:
+        break;
     }
-    if (args.size() == 1 && args[0] == "--version") {
-      console.write("corvane " CORVANE_VERSION "\n");
-      console.flush();
-      return console.write_failed() ? kExitFailure : kExitNormal;
-    }
-    console.write_error(kUsage);
-    return kExitFailure;
   }
   int status = kExitNormal;
   try {
     Services io(console, files);
     try {
-      run_session(io);
+      if (args.empty()) {
+        run_session(io);
+      } else {
+        run_from_command_line(io, console, cl);
+      }
     } catch (const RunEnd& end) {
       status = end.status;
     }
