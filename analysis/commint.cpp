@@ -168,9 +168,10 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   return best;
 }
 
-void Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
-             std::span<const std::array<char, 8>> ID, std::span<const std::int32_t> N,
-             std::int32_t n, Sink& report, Sink& console) {
+std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
+                                std::span<const std::array<char, 8>> ID,
+                                std::span<const std::int32_t> N, std::int32_t n, Sink& report,
+                                Sink& console) {
   n = std::clamp(n, 0, capacity);
   const auto count = static_cast<std::size_t>(n);
 
@@ -211,7 +212,7 @@ void Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
     if (read_layout_from_text(record, read_back_layout(), vars).outcome != ReadOutcome::done) {
       write_free_form(report, record);
       write_free_form(console, "error reading sqc)");
-      return;
+      return std::nullopt;
     }
     if (end_years.empty() || last[p] != end_years.back()) end_years.push_back(last[p]);
   }
@@ -220,6 +221,7 @@ void Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
   const Value values[] = {clamp32(earliest), clamp32(latest), n,           best.start,
                           best.end,          best.years,      best.series, clamp32(best.rings)};
   write_layout(report, box_layout(), values);
+  return best;
 }
 
 }  // namespace corvane

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -36,9 +37,12 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
 /// `report`. When a sort record cannot be read back (a year beyond five columns), that record
 /// goes to `report` as a free-form line, " error reading sqc)" to `console`, and no box is
 /// written. `capacity` bounds the end-year list; n must not exceed it.
-void Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
-             std::span<const std::array<char, 8>> ID, std::span<const std::int32_t> N,
-             std::int32_t n, Sink& report, Sink& console);
+/// Returns the optimum that the box states (every figure 0 when no interval was found), or
+/// nothing when the records could not be read back and no box was written.
+std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int32_t> IYR,
+                                std::span<const std::array<char, 8>> ID,
+                                std::span<const std::int32_t> N, std::int32_t n, Sink& report,
+                                Sink& console);
 
 }  // namespace corvane
 

@@ -22,6 +22,8 @@ class Silent : public Console {
   std::optional<std::string_view> read_line() override { return std::nullopt; }
   void flush() override {}
   bool write_failed() const override { return false; }
+  void divert_to_error() override {}
+  bool write_data(std::string_view) override { return true; }
 };
 
 struct Named {
@@ -68,7 +70,10 @@ std::vector<Named> read_list(Services& io, Console& console, CheckTotals& totals
   }
   LineFile& file = io.source(kListFile);
   while (const auto line = file.next_line()) {
-    names.push_back(Named{std::string(trim_name(*line)), file.line_number()});
+    // Each line whole, as a run takes it, but for the blanks and carriage returns at its end.
+    const std::size_t end = line->find_last_not_of(" \r");
+    names.push_back(Named{std::string(line->substr(0, end == std::string_view::npos ? 0 : end + 1)),
+                          file.line_number()});
   }
   if (file.failed()) {
     write(console, totals, list,

@@ -204,6 +204,11 @@ bool same_file(FileSystem& files, std::string_view a, std::string_view b) {
   return files.same_file(ta, tb);
 }
 
+void write_input_line(Services& io, int handle, std::string_view input_name) {
+  const Value name[] = {input_name};
+  io.write_line(handle, input_file_line(handle == kConsole ? 13 : 1), name);
+}
+
 void run_intake(Services& io, Intake& intake) {
   const Value limits[] = {kMaxSeries, kMaxValues, kMaxFiles};
   io.write_line(kConsole, banner(), limits);

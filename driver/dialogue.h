@@ -28,7 +28,11 @@ struct Intake {
   std::int32_t file_count = 0;
   std::int32_t layout_choice = 0;  ///< 1 measurements, 2 chronologies
   LayoutCode code = LayoutCode::mr;
-  std::string report_name;  ///< 40 characters, blank padded
+  std::string report_name;  ///< 40 characters, blank padded (the command line's: whole)
+  /// The data files' names whole, for opening (a command-line run); when empty, file_names
+  /// are opened.
+  std::vector<std::string> paths;
+  bool quiet = false;  ///< no listing on the console, only its warnings
 };
 
 /// The logical answer: leading blanks and one "." skipped, then true for "T" or "t".
@@ -45,6 +49,10 @@ bool same_file(FileSystem& files, std::string_view a, std::string_view b);
 /// Writes the missing-file warning for a 40-character name to the console or a file: a line
 /// " Warning", an empty line, " This file <name> DOES NOT exist", an empty line.
 void write_missing_file_warning(Services& io, int handle, std::string_view name);
+
+/// Writes the "Input file for this run" line of a 40-character input name: to the report
+/// (handle other than kConsole) indented by one blank, to the console by 13.
+void write_input_line(Services& io, int handle, std::string_view input_name);
 
 /// Runs the dialogue up to the layout answer. On return the report file (kReportHandle) is open
 /// with its first line, and in single-file mode the data file (kInputHandle) too. Ends the run

@@ -34,14 +34,21 @@ const Layout& running_total() {
   return layout;
 }
 
-void both(Services& io, const Layout& layout, std::span<const Value> values = {}) {
+void both(Services& io, const Intake& intake, const Layout& layout,
+          std::span<const Value> values = {}) {
   io.write_line(kReportHandle, layout, values);
-  io.write_line(kConsole, layout, values);
+  if (!intake.quiet) io.write_line(kConsole, layout, values);
 }
 
 }  // namespace
 
-Catalogue::Catalogue() : ID(kMaxSeries), IYR(kMaxSeries), LYR(kMaxSeries), N(kMaxSeries) {}
+Catalogue::Catalogue()
+    : ID(kMaxSeries),
+      IYR(kMaxSeries),
+      LYR(kMaxSeries),
+      N(kMaxSeries),
+      mean(kMaxSeries),
+      file(kMaxSeries) {}
 
 float series_mean(std::span<const float> values) {
   double sum = 0.0;
@@ -49,23 +56,27 @@ float series_mean(std::span<const float> values) {
   return static_cast<float>(sum) / static_cast<float>(values.size());
 }
 
-void run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
+std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
   std::vector<float> values(kMaxValues);
   std::int32_t counter = 0;
+  std::int32_t missing = 0;
   for (std::int32_t k = 0; k < intake.file_count; ++k) {
     const std::string& name = intake.file_names[static_cast<std::size_t>(k)];
+    const std::string& path =
+        intake.paths.empty() ? name : intake.paths[static_cast<std::size_t>(k)];
     std::int32_t file_series = 1;
     const Value heading[] = {std::string_view(name)};
-    both(io, file_heading(), heading);
+    both(io, intake, file_heading(), heading);
     if (intake.from_list) {
-      if (!io.file_exists(name)) {
+      if (!io.file_exists(path)) {
         write_missing_file_warning(io, kConsole, name);
         write_missing_file_warning(io, kReportHandle, name);
+        ++missing;
         continue;
       }
-      io.open_existing(kInputHandle, name);
+      io.open_existing(kInputHandle, path);
     }
-    both(io, table_heading(intake.layout_choice));
+    both(io, intake, table_heading(intake.layout_choice));
 
     for (;;) {
       SeriesId id;
@@ -91,26 +102,32 @@ void run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
       catalogue.IYR[i] = first_year;
       catalogue.N[i] = n;
       catalogue.LYR[i] = first_year + n - 1;
+      catalogue.file[i] = k;
       const std::string_view id_text(id.data(), id.size());
       if (n > 0) {
         const float mean =
             series_mean(std::span<const float>(values.data(), static_cast<std::size_t>(n)));
+        catalogue.mean[i] = mean;
         const Value line[] = {file_series, id_text, first_year, catalogue.LYR[i], n, mean};
-        both(io, series_line(true), line);
+        both(io, intake, series_line(true), line);
       } else {
+        catalogue.mean[i] = 0.0f;
         const Value line[] = {file_series, id_text, first_year, catalogue.LYR[i], n};
-        both(io, series_line(false), line);
+        both(io, intake, series_line(false), line);
       }
       ++catalogue.count;
       ++file_series;
     }
     io.close_file(kInputHandle);
-    const Value file_count[] = {file_series - 1};
-    io.write_line(kConsole, file_total(), file_count);
-    const Value total[] = {catalogue.count};
-    io.write_line(kConsole, running_total(), total);
+    if (!intake.quiet) {
+      const Value file_count[] = {file_series - 1};
+      io.write_line(kConsole, file_total(), file_count);
+      const Value total[] = {catalogue.count};
+      io.write_line(kConsole, running_total(), total);
+    }
     counter = 0;
   }
+  return missing;
 }
 
 }  // namespace corvane

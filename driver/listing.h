@@ -17,6 +17,8 @@ struct Catalogue {
   std::vector<std::int32_t> IYR;  ///< first year (negated for a decade-layout ID ending in "-")
   std::vector<std::int32_t> LYR;  ///< IYR + N - 1
   std::vector<std::int32_t> N;
+  std::vector<float> mean;         ///< the listed mean, where N > 0
+  std::vector<std::int32_t> file;  ///< index of the series' file in the intake's names
   std::int32_t count = 0;
 };
 
@@ -24,9 +26,10 @@ struct Catalogue {
 float series_mean(std::span<const float> values);
 
 /// Reads and lists every file of the intake in turn: headings, missing-file warnings, one line
-/// per series (report, then console), per-file and running totals on the console. A 15001st
-/// series stops the run (exit 1) with nothing of it stored.
-void run_listing(Services& io, const Intake& intake, Catalogue& catalogue);
+/// per series (report, then console), per-file and running totals on the console (only the
+/// warnings when the intake is quiet). A 15001st series stops the run (exit 1) with nothing of
+/// it stored. Returns the number of listed files that did not exist.
+std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue);
 
 }  // namespace corvane
 

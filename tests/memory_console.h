@@ -15,7 +15,11 @@ class MemoryConsole : public Console {
  public:
   explicit MemoryConsole(std::string input = {}) : input_(std::move(input)) {}
   void write(std::string_view text) override {
-    if (!fail_output) out += text;
+    if (diverted) {
+      err += text;
+    } else if (!fail_output) {
+      out += text;
+    }
   }
   void write_error(std::string_view text) override { err += text; }
   /// The console's line-end rule: an answer ends at its first carriage return or line feed; a
@@ -36,11 +40,19 @@ class MemoryConsole : public Console {
   }
   void flush() override {}
   bool write_failed() const override { return fail_output; }
+  void divert_to_error() override { diverted = true; }
+  bool write_data(std::string_view text) override {
+    if (fail_output) return false;
+    out += text;
+    return true;
+  }
 
   std::string out;
   std::string err;
   /// Standard output refuses every write (a closed pipe, a full disk).
   bool fail_output = false;
+  /// Console output goes to `err`, leaving `out` to data.
+  bool diverted = false;
 
  private:
   std::string input_;

@@ -80,7 +80,8 @@ std::optional<std::string_view> ConsoleInput::next_line() {
   }
 }
 
-StdConsole::StdConsole() : in_(STDIN_FILENO), line_by_line_(::isatty(STDOUT_FILENO) == 1) {
+StdConsole::StdConsole()
+    : in_(STDIN_FILENO), line_by_line_(::isatty(STDOUT_FILENO) == 1), out_fd_(STDOUT_FILENO) {
   out_.reserve(kConsoleBuffer);
 }
 
@@ -106,8 +107,24 @@ std::optional<std::string_view> StdConsole::read_line() {
 }
 
 void StdConsole::flush() {
-  if (!out_.empty() && !failed_ && !write_all(STDOUT_FILENO, out_)) failed_ = true;
+  if (!out_.empty() && !failed_ && !write_all(out_fd_, out_)) failed_ = true;
   out_.clear();
+}
+
+void StdConsole::divert_to_error() {
+  flush();
+  out_fd_ = STDERR_FILENO;
+  line_by_line_ = ::isatty(STDERR_FILENO) == 1;
+}
+
+bool StdConsole::write_data(std::string_view text) {
+  flush();
+  errno = 0;
+  if (!write_all(STDOUT_FILENO, text)) {
+    if (errno == 0) errno = EIO;
+    return false;
+  }
+  return true;
 }
 
 // --- services ------------------------------------------------------------------------------

@@ -378,6 +378,11 @@ class Console {
   virtual void flush() = 0;
   /// True once a write to standard output has failed.
   virtual bool write_failed() const = 0;
+  /// From now on console output goes to standard error, which leaves standard output to the
+  /// data of write_data alone.
+  virtual void divert_to_error() = 0;
+  /// Writes data to standard output and flushes it; false when that failed (errno tells why).
+  virtual bool write_data(std::string_view text) = 0;
 };
 
 /// The console's answer lines, read from a file descriptor with read(): an answer is taken as
@@ -413,11 +418,14 @@ class StdConsole : public Console {
   std::optional<std::string_view> read_line() override;
   void flush() override;
   bool write_failed() const override { return failed_; }
+  void divert_to_error() override;
+  bool write_data(std::string_view text) override;
 
  private:
   ConsoleInput in_;
   std::string out_;
   bool line_by_line_;
+  int out_fd_;  // standard output, or standard error once diverted
   bool failed_ = false;
 };
 
@@ -473,6 +481,8 @@ class Services {
   void open_existing(int handle, std::string_view name);
   /// open_existing that hands a failure back as the system's error number instead (0: open).
   int try_open_existing(int handle, std::string_view name);
+  /// What becomes of a written file when the run ends before close_file.
+  using Keep = corvane::Keep;
   /// Creates or replaces a file for writing; failure ends the run (report). The file takes its
   /// name whole when it is closed (see below); until then the name keeps what it held. A name
   /// that is a symbolic link is replaced, never followed, unless it leads to a directory (an

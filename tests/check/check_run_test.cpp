@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "check/check_util.h"
+#include "check/findings.h"
+#include "driver/command_line.h"
 #include "memory_files.h"
 
 namespace corvane {
@@ -163,6 +165,40 @@ TEST(CheckRun, TheCommand) {
 
   const auto full = run_corvane(dir.path(), "", "--check oaks.rwl > /dev/full; exit $?; :");
   EXPECT_EQ(full.status, 2);
+}
+
+TEST(CheckRun, OnTheCommandLine) {
+  const auto parse = [](std::initializer_list<std::string_view> args) {
+    const std::vector<std::string_view> v(args);
+    return parse_command_line(v);
+  };
+  const CommandLine cl = parse({"--ch", "--crn", "a.txt", "b.txt"});
+  EXPECT_EQ(cl.action, CommandLine::Action::run);
+  EXPECT_TRUE(cl.check);
+  EXPECT_EQ(cl.layout_choice, 2);
+  EXPECT_EQ(cl.files, (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(parse({"a.rwl", "--check", "--svg=x.svg"}).error,
+            "--check does not go with --svg: a check writes no report, CSV or plot, and lists no "
+            "series");
+  EXPECT_EQ(parse({"--check", "-q", "a.rwl"}).error,
+            "--check does not go with -q/--quiet: a check writes no report, CSV or plot, and "
+            "lists no series");
+  EXPECT_EQ(parse({"--check", "--help"}).action, CommandLine::Action::help);
+}
+
+// --help and the manual page name --check and every code.
+TEST(CheckRun, HelpAndManualNameEveryCode) {
+  const std::string manual =
+      read_file(std::filesystem::path(CORVANE_EXAMPLES).parent_path() / "corvane.1");
+  const std::string_view help = help_text();
+  EXPECT_NE(help.find("--check [--rrw | --crn] (FILE... | --list LIST)"), std::string::npos);
+  for (int i = 0; i < kCodeCount; ++i) {
+    const std::string_view code = code_name(static_cast<Code>(i));
+    EXPECT_NE(help.find(code), std::string::npos) << code;
+    std::string escaped;  // as roff writes a hyphen
+    for (const char ch : code) escaped += ch == '-' ? std::string("\\-") : std::string(1, ch);
+    EXPECT_NE(manual.find(escaped), std::string::npos) << escaped;
+  }
 }
 
 TEST(CheckRun, UsageErrors) {

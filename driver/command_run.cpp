@@ -1,0 +1,171 @@
+// The command line's intake: names taken whole, outputs checked and opened before any reading.
+#include "driver/command_run.h"
+
+#include <cstring>
+
+#include "driver/run.h"
+
+namespace corvane {
+
+namespace {
+
+void say_passed_over(Console& console, const std::string& text) {
+  console.write_error("corvane: " + text + "\n");
+}
+
+// The names of a list file, each line one name, at most kMaxListNames.
+std::vector<std::string> read_list_names(Services& io, Console& console, const std::string& list,
+                                         bool& passed_over) {
+  io.open_existing(kInputHandle, list);
+  std::vector<std::string> names;
+  for (;;) {
+    const auto line = io.read_text(kInputHandle);
+    if (!line) {
+      LineFile& in = io.source(kInputHandle);
+      if (in.failed()) {
+        io.fail(Services::Cause::system, std::strerror(in.error_number()),
+                "read, handle " + std::to_string(kInputHandle) + ", file \"" + list + "\"");
+      }
+      break;
+    }
+    if (names.size() == static_cast<std::size_t>(kMaxListNames)) {
+      passed_over = true;
+      say_passed_over(console, "the list '" + list + "' holds more than " +
+                                   std::to_string(kMaxListNames) +
+                                   " names; a run reads at most that many files, and the names "
+                                   "from line " +
+                                   std::to_string(kMaxListNames + 1) + " on are passed over.");
+      break;
+    }
+    names.emplace_back(whole_name(*line));
+  }
+  io.close_file(kInputHandle);
+  return names;
+}
+
+struct Output {
+  std::string_view what;
+  std::string name;
+};
+
+// No output may be an input, nor another output.
+void refuse_collisions(Services& io, const std::vector<Output>& outputs,
+                       const std::optional<std::string>& list,
+                       const std::vector<std::string>& names) {
+  const auto stop = [&](const std::string& message) {
+    io.stop_run(message + "; the run stops and nothing is written. Choose another name.",
+                kExitStopped);
+  };
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const Output& o = outputs[i];
+    const std::string head = "The " + std::string(o.what) + " \"" + o.name + "\"";
+    if (list && same_file(io.files(), o.name, *list))
+      stop(head + " would overwrite the list file \"" + *list + "\"");
+    for (const std::string& name : names) {
+      if (same_file(io.files(), o.name, name))
+        stop(head + " would overwrite the data file \"" + name + "\"");
+    }
+    for (std::size_t j = 0; j < i; ++j) {
+      if (same_file(io.files(), o.name, outputs[j].name)) {
+        stop(head + " and the " + std::string(outputs[j].what) + " \"" + outputs[j].name +
+             "\" are the same file");
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::int32_t layout_by_names(const std::vector<std::string>& names) {
+  bool any = false;
+  for (const std::string& name : names) {
+    if (whole_name(name).empty()) continue;  // a blank line names no file
+    if (!names_chronology(name)) return 1;
+    any = true;
+  }
+  return any ? 2 : 1;
+}
+
+std::string default_report_name(std::string_view input) {
+  return std::string(input.substr(0, std::min(input.find(' '), input.size()))) + "_rec";
+}
+
+void run_from_command_line(Services& io, Console& console, const CommandLine& cl) {
+  if (cl.csv == "-" || cl.svg == "-") console.divert_to_error();
+  Intake intake;
+  intake.quiet = cl.quiet;
+  RunOutputs outputs;
+  outputs.data = &console;
+  outputs.strict = true;
+
+  std::vector<std::string> names;
+  std::string input;
+  std::optional<std::string> list;
+  if (cl.list) {
+    list = std::string(whole_name(*cl.list));
+    input = *list;
+    names = read_list_names(io, console, *list, outputs.passed_over);
+    intake.from_list = true;
+  } else {
+    const std::size_t taken = std::min(cl.files.size(), static_cast<std::size_t>(kMaxListNames));
+    for (std::size_t i = 0; i < taken; ++i) {
+      names.emplace_back(whole_name(cl.files[i]));
+      if (i > 0) input += ' ';
+      input += names.back();
+    }
+    if (cl.files.size() > taken) {
+      outputs.passed_over = true;
+      say_passed_over(console, std::to_string(cl.files.size()) +
+                                   " FILEs given, and a run reads at most " +
+                                   std::to_string(kMaxListNames) + " files; the last " +
+                                   std::to_string(cl.files.size() - taken) + ", from '" +
+                                   cl.files[taken] + "' on, are passed over.");
+    }
+    intake.from_list = names.size() > 1;
+  }
+  intake.input_name = fit(input, kNameWidth);
+  intake.file_count = static_cast<std::int32_t>(names.size());
+  for (const std::string& name : names) intake.file_names.push_back(fit(name, kNameWidth));
+  intake.paths = names;
+  intake.layout_choice = cl.layout_choice != 0 ? cl.layout_choice : layout_by_names(names);
+  intake.code = intake.layout_choice == 1 ? LayoutCode::mr : LayoutCode::ir;
+  const std::string report(cl.report ? whole_name(*cl.report) : default_report_name(input));
+  intake.report_name = report;
+  outputs.input = input;
+
+  if (!intake.from_list && !io.file_exists(names.front())) {
+    write_missing_file_warning(io, kConsole, intake.file_names.front());
+    io.write_free_form(kConsole, "Program Terminating");
+    io.stop_run(" ", kExitStopped);
+  }
+
+  std::vector<Output> written{{"report file", report}};
+  if (cl.csv && *cl.csv != "-") {
+    outputs.csv = std::string(whole_name(*cl.csv));
+    written.push_back({"CSV file", *outputs.csv});
+  } else {
+    outputs.csv = cl.csv;
+  }
+  if (cl.svg && *cl.svg != "-") {
+    outputs.svg = std::string(whole_name(*cl.svg));
+    written.push_back({"SVG file", *outputs.svg});
+  } else {
+    outputs.svg = cl.svg;
+  }
+  refuse_collisions(io, written, list, names);
+
+  // The data file first, as the dialogue opens it before the report; then the outputs, so that
+  // a bad path among them leaves the report as it was.
+  if (!intake.from_list) io.open_existing(kInputHandle, names.front());
+  if (outputs.csv && *outputs.csv != "-") {
+    io.open_for_writing(kCsvHandle, *outputs.csv, Services::Keep::when_closed);
+  }
+  if (outputs.svg && *outputs.svg != "-") {
+    io.open_for_writing(kSvgHandle, *outputs.svg, Services::Keep::when_closed);
+  }
+  io.open_for_writing(kReportHandle, report);
+  write_input_line(io, kReportHandle, intake.input_name);
+  finish_run(io, intake, outputs);
+}
+
+}  // namespace corvane

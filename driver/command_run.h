@@ -1,0 +1,33 @@
+// A run asked for on the command line: the intake without the dialogue, then the same run.
+#ifndef CORVANE_DRIVER_COMMAND_RUN_H
+#define CORVANE_DRIVER_COMMAND_RUN_H
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "driver/command_line.h"
+#include "textio/textio.h"
+
+namespace corvane {
+
+/// The layout answer that the names ask for: 2 (chronologies) when there is at least one name
+/// that names a file and every such name ends in ".crn" in any case, 1 (measurements) otherwise.
+std::int32_t layout_by_names(const std::vector<std::string>& names);
+
+/// The report's default name: the input's name up to its first blank, then "_rec".
+std::string default_report_name(std::string_view input);
+
+/// Runs the command line's run (cl.action is run): console lines to standard error when an
+/// output goes to standard output; the data files' names from the FILEs (one: a single-file run,
+/// several: a list run over them, at most 399) or from the list (at most 399 lines, each a
+/// name); names passed over are said on standard error. A missing single FILE gives the
+/// warning lines and ends the run (status 1). Every output (report, CSV, SVG) is refused when it
+/// would overwrite an input or another output; then all of them are opened, before any data
+/// file is read, and the run goes on as the dialogue's after its last question (finish_run),
+/// its status 1 when a named file was missing or passed over. Always ends by RunEnd.
+[[noreturn]] void run_from_command_line(Services& io, Console& console, const CommandLine& cl);
+
+}  // namespace corvane
+
+#endif  // CORVANE_DRIVER_COMMAND_RUN_H

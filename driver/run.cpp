@@ -1,0 +1,95 @@
+// The run after its intake: listing, summary, outputs, closing lines and the run's status.
+#include "driver/run.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "analysis/commint.h"
+#include "driver/listing.h"
+#include "outputs/csv.h"
+#include "outputs/svg.h"
+
+namespace corvane {
+
+namespace {
+
+const Layout& closing_lines() {
+  static const Layout layout{blanks(13),   literal("Normal termination of program"),
+                             line_break(), blanks(13),
+                             integer(4),   literal(" files "),
+                             line_break(), blanks(13),
+                             integer(10),  literal(" records ")};
+  return layout;
+}
+
+// Standard output, when it carries an output alone.
+class DataSink : public Sink {
+ public:
+  DataSink(Services& io, Console& console) : io_(io), console_(console) {}
+  void put(std::string_view text) override {
+    if (!console_.write_data(text)) {
+      const int e = errno != 0 ? errno : EIO;
+      io_.fail(Services::Cause::system, std::strerror(e), "write, standard output");
+    }
+  }
+
+ private:
+  Services& io_;
+  Console& console_;
+};
+
+// Writes one output through its handle, or to standard output for "-", and closes it.
+template <typename Write>
+void write_output(Services& io, const RunOutputs& outputs, const std::optional<std::string>& name,
+                  int handle, Write write) {
+  if (!name) return;
+  if (*name == "-" && outputs.data != nullptr) {
+    DataSink sink(io, *outputs.data);
+    write(sink);
+    return;
+  }
+  HandleSink sink(io, handle);
+  write(sink);
+  io.close_file(handle);
+}
+
+}  // namespace
+
+void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
+  Catalogue catalogue;
+  const std::int32_t missing = run_listing(io, intake, catalogue);
+  const auto n = static_cast<std::size_t>(catalogue.count);
+  Optimum optimum;
+  if (catalogue.count <= kMaxSeries) {
+    HandleSink report(io, kReportHandle);
+    HandleSink console(io, kConsole);
+    optimum =
+        Commint(kMaxSeries, std::span(catalogue.IYR).first(n), std::span(catalogue.ID).first(n),
+                std::span(catalogue.N).first(n), catalogue.count, report, console);
+  }
+  io.close_file(kReportHandle);
+
+  if (outputs.csv || outputs.svg) {
+    const std::vector<std::string>& names = intake.paths.empty() ? intake.file_names : intake.paths;
+    const SeriesTable table{std::span(catalogue.ID).first(n),
+                            std::span(catalogue.IYR).first(n),
+                            std::span(catalogue.LYR).first(n),
+                            std::span(catalogue.N).first(n),
+                            std::span(catalogue.mean).first(n),
+                            std::span(catalogue.file).first(n),
+                            names};
+    write_output(io, outputs, outputs.csv, kCsvHandle,
+                 [&](Sink& sink) { write_csv(sink, table, optimum); });
+    write_output(io, outputs, outputs.svg, kSvgHandle,
+                 [&](Sink& sink) { write_svg(sink, table, optimum, outputs.input); });
+  }
+
+  io.write_free_form(kConsole);
+  const Value figures[] = {intake.file_count, catalogue.count};
+  io.write_line(kConsole, closing_lines(), figures);
+  io.write_free_form(kConsole);
+  const bool incomplete = missing > 0 || outputs.passed_over;
+  io.stop_run(" ", outputs.strict && incomplete ? kExitStopped : kExitNormal);
+}
+
+}  // namespace corvane

@@ -1,0 +1,73 @@
+// The catalogue as CSV: quoting as RFC 4180 has it, line feeds as line ends.
+#include "outputs/csv.h"
+
+#include <charconv>
+
+namespace corvane {
+
+namespace {
+constexpr std::size_t kChunk = 1u << 16;
+}
+
+void append_csv_field(std::string& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out.append(field);
+    return;
+  }
+  out.push_back('"');
+  for (const char c : field) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+void append_shortest_float(std::string& out, float value) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, r.ptr);
+}
+
+namespace {
+
+void append_integer(std::string& out, std::int64_t value) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, r.ptr);
+}
+
+}  // namespace
+
+void write_csv(Sink& out, const SeriesTable& table, const Optimum& optimum) {
+  std::string text;
+  text.reserve(kChunk + 4096);
+  text.append(kCsvHeader);
+  text.push_back('\n');
+  std::int64_t number = 0;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    number = i > 0 && table.file[i] == table.file[i - 1] ? number + 1 : 1;
+    append_csv_field(text, table.file_names[static_cast<std::size_t>(table.file[i])]);
+    text.push_back(',');
+    append_integer(text, number);
+    text.push_back(',');
+    append_csv_field(text, trimmed_id(table.id[i]));
+    text.push_back(',');
+    append_integer(text, table.first_year[i]);
+    text.push_back(',');
+    append_integer(text, table.last_year[i]);
+    text.push_back(',');
+    append_integer(text, table.values[i]);
+    text.push_back(',');
+    if (table.values[i] > 0) append_shortest_float(text, table.mean[i]);
+    text.push_back(',');
+    if (const auto in = in_optimum(table, i, optimum)) text.append(*in ? "true" : "false");
+    text.push_back('\n');
+    if (text.size() >= kChunk) {
+      out.put(text);
+      text.clear();
+    }
+  }
+  out.put(text);
+}
+
+}  // namespace corvane

@@ -1,0 +1,142 @@
+// The catalogue as CSV: quoting, the shortest float form, rows and the in_optimum column.
+#include "outputs/csv.h"
+
+#include <cmath>
+#include <limits>
+
+#include "outputs/table_fixture.h"
+#include "test_util.h"
+
+namespace corvane {
+namespace {
+
+using testing::MemorySink;
+using testing::OwnedTable;
+
+TEST(OutputsCsv, FieldsAreQuotedOnlyWhenTheyMustBe) {
+  const struct {
+    std::string_view field;
+    std::string_view expected;
+  } cases[] = {
+      {"", ""},
+      {"oaks.rwl", "oaks.rwl"},
+      {"dir with blanks/a b.rwl", "dir with blanks/a b.rwl"},
+      {"a,b.rwl", "\"a,b.rwl\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"\"", "\"\"\"\""},
+      {"cr\rhere", "\"cr\rhere\""},
+      {"lf\nhere", "\"lf\nhere\""},
+      {"semi;colon 'single'", "semi;colon 'single'"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.field);
+    std::string out = "x";
+    append_csv_field(out, c.field);
+    std::string expected = "x";
+    expected += c.expected;
+    EXPECT_EQ(out, expected);
+  }
+}
+
+TEST(OutputsCsv, MeansInTheirShortestForm) {
+  const struct {
+    float value;
+    std::string_view expected;
+  } cases[] = {
+      {1.456f, "1.456"},
+      {2.0f, "2"},
+      {0.5081262f, "0.5081262"},
+      {12345.0f, "12345"},
+      {1e10f, "1e+10"},
+      {-0.0f, "-0"},
+      {std::numeric_limits<float>::infinity(), "inf"},
+      {-std::numeric_limits<float>::infinity(), "-inf"},
+      {std::numeric_limits<float>::max(), "3.4028235e+38"},
+      {std::numeric_limits<float>::denorm_min(), "1e-45"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
+    std::string out;
+    append_shortest_float(out, c.value);
+    EXPECT_EQ(out, c.expected);
+  }
+}
+
+TEST(OutputsCsv, RowsNumberSeriesWithinTheirFileAndMarkTheOptimum) {
+  OwnedTable t;
+  t.add("a.rwl", "ALPHA", 1900, 100, 1.0f);
+  t.add("a.rwl", "BETA", 1950, 50, 2.5f);
+  t.add("b,c.rwl", "ABC1234-", -1234, 50, 0.25f);
+  t.add("b,c.rwl", "EMPTY", 1950, 0);
+  t.add("d.rwl", "SPAN", 1940, 70, 12345.0f);
+  const Optimum optimum = Interval{1950, 1999, 50, 3, 150};
+  MemorySink sink;
+  write_csv(sink, t.view(), optimum);
+  EXPECT_EQ(sink.text,
+            "file,series,id,first_year,last_year,n,mean,in_optimum\n"
+            "a.rwl,1,ALPHA,1900,1999,100,1,true\n"
+            "a.rwl,2,BETA,1950,1999,50,2.5,true\n"
+            "\"b,c.rwl\",1,ABC1234-,-1234,-1185,50,0.25,false\n"
+            "\"b,c.rwl\",2,EMPTY,1950,1949,0,,false\n"
+            "d.rwl,1,SPAN,1940,2009,70,12345,true\n");
+}
+
+TEST(OutputsCsv, InOptimumAtTheIntervalsEdges) {
+  // Optimum 1900-1950: a series must begin in or before 1900 and end in or after 1950.
+  OwnedTable t;
+  t.add("f", "EXACT", 1900, 51);   // 1900-1950
+  t.add("f", "LATE", 1901, 60);    // begins a year late
+  t.add("f", "SHORT", 1850, 100);  // 1850-1949: ends a year early
+  t.add("f", "WIDE", 1800, 300);   // 1800-2099
+  t.add("f", "NOVALUE", 1900, 0);  // no values, never in
+  t.add("f", "NEG", -5000, 7000);  // -5000-1999
+  MemorySink sink;
+  write_csv(sink, t.view(), Interval{1900, 1950, 51, 3, 153});
+  const std::string expected_tail[] = {",true\n", ",false\n", ",false\n",
+                                       ",true\n", ",false\n", ",true\n"};
+  std::size_t at = sink.text.find('\n') + 1;
+  for (const std::string& tail : expected_tail) {
+    const std::size_t end = sink.text.find('\n', at) + 1;
+    const std::string row = sink.text.substr(at, end - at);
+    SCOPED_TRACE(row);
+    EXPECT_TRUE(row.ends_with(tail));
+    at = end;
+  }
+  EXPECT_EQ(at, sink.text.size());
+}
+
+TEST(OutputsCsv, NoIntervalLeavesInOptimumEmptyInEveryRow) {
+  OwnedTable t;
+  t.add("f", "A", 1900, 10);
+  t.add("f", "B", 1900, 0);
+  const Optimum cases[] = {Interval{}, std::nullopt};  // found none; records not read back
+  for (const Optimum& optimum : cases) {
+    MemorySink sink;
+    write_csv(sink, t.view(), optimum);
+    EXPECT_EQ(sink.text,
+              "file,series,id,first_year,last_year,n,mean,in_optimum\n"
+              "f,1,A,1900,1909,10,1,\n"
+              "f,2,B,1900,1899,0,,\n");
+  }
+}
+
+TEST(OutputsCsv, EmptyCatalogueIsTheHeaderAlone) {
+  OwnedTable t;
+  MemorySink sink;
+  write_csv(sink, t.view(), Interval{});
+  EXPECT_EQ(sink.text, std::string(kCsvHeader) + "\n");
+}
+
+TEST(OutputsCsv, LargeCatalogueIsWrittenInPieces) {
+  OwnedTable t;
+  for (int i = 0; i < 15000; ++i)
+    t.add("some/directory/file.rwl", testing::numbered("S", i), 1900, 100);
+  MemorySink sink;
+  write_csv(sink, t.view(), Interval{1900, 1999, 100, 15000, 1500000});
+  EXPECT_GT(sink.pieces, 4);
+  EXPECT_EQ(std::count(sink.text.begin(), sink.text.end(), '\n'), 15001);
+  EXPECT_TRUE(sink.text.ends_with("some/directory/file.rwl,15000,S14999,1900,1999,100,1,true\n"));
+}
+
+}  // namespace
+}  // namespace corvane
