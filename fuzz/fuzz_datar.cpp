@@ -1,6 +1,6 @@
 // datar over an arbitrary file, from its first line on.
 #include <array>
-#include <vector>
+#include <memory>
 
 #include "fuzz/fuzz_util.h"
 #include "readers/readers.h"
@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   files.add_file("data", fuzz::as_text(data, size));
   MemoryConsole console;
   Services io(console, files);
-  std::vector<float> values(kMaxValues + 1, 0.0f);
+  static const std::unique_ptr<float[]> buffer(new float[kMaxValues + 1]);
+  float* const values = buffer.get();
   values[kMaxValues] = 12345.0f;
   try {
     io.open_existing(kInputHandle, "data");
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::array<char, 80> title;
       title.fill('#');
       std::int32_t n = 0, first = 0;
-      if (datar(title, n, std::span<float>(values.data(), kMaxValues), first, io, kInputHandle) !=
+      if (datar(title, n, std::span<float>(values, kMaxValues), first, io, kInputHandle) !=
           ReadLimit::none) {
         break;  // where a run stops
       }

@@ -124,9 +124,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::int32_t v = 7, ref = 7;
       const corvane::Var var = corvane::Var::of(v);
       const auto r = corvane::read_layout_from_text(line, layout, std::span(&var, 1));
-      const std::string_view field = static_cast<std::size_t>(col - 1) < line.size()
-                                         ? line.substr(col - 1, w)
-                                         : std::string_view();
+      const std::string_view field =
+          static_cast<std::size_t>(col - 1) < line.size()
+              ? line.substr(static_cast<std::size_t>(col - 1), static_cast<std::size_t>(w))
+              : std::string_view();
       const bool ok = reference_integer(field, ref);
       if (ok != (r.outcome == corvane::ReadOutcome::done) || (ok && v != ref)) std::abort();
     }
