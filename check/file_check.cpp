@@ -318,7 +318,7 @@ void FileCheck::condition(SelfDescribingCondition what, std::int32_t values_read
 }
 
 void FileCheck::data_line(std::string_view line, std::int32_t year,
-                          std::span<const std::int32_t, 10> values, TakenSlots slots) {
+                          std::span<const std::int32_t, 10> values, TakenSlots slots, bool plain) {
   const std::int64_t at = file_.line_number();
   char buffer[kBufferWidth];
   const std::string_view c = columns_of(line, buffer);
@@ -375,9 +375,11 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
   }
 
   // The values and fields are looked at closely only where a cheap look finds a reason: the
-  // series' first line, its last, a value of 0 or below, a blank inside a numeric field.
-  bool closer = first || slots.end < slots.to ||
-                (measurement_ ? has_inner_blank<true>(buffer) : has_inner_blank<false>(buffer));
+  // series' first line, its last, a value of 0 or below, a blank inside a numeric field (none
+  // where the reader found every field plain).
+  bool closer =
+      first || slots.end < slots.to ||
+      (!plain && (measurement_ ? has_inner_blank<true>(buffer) : has_inner_blank<false>(buffer)));
   if (!closer) {
     std::int32_t low = values[0];  // the line takes all ten slots here
     for (std::size_t k = 1; k < values.size(); ++k) low = std::min(low, values[k]);

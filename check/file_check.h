@@ -34,7 +34,7 @@ class FileCheck final : public ReaderObserver {
 
   void text_line(std::string_view line, bool in_series) override;
   void data_line(std::string_view line, std::int32_t year, std::span<const std::int32_t, 10> values,
-                 TakenSlots slots) override;
+                 TakenSlots slots, bool plain) override;
   void limit(ReadLimit limit) override;
   void title_line(std::string_view line) override;
   void count_line(std::span<const char, 80> title, std::int32_t count,

@@ -40,9 +40,12 @@ class ReaderObserver {
   /// data line came before it in the same call.
   virtual void text_line(std::string_view line, bool in_series) = 0;
   /// trrw took `line` (as read, every column of it) as a data line, with its year field and its
-  /// ten value fields (index layout: the values without their counts), and these slots.
+  /// ten value fields (index layout: the values without their counts), and these slots. `plain`
+  /// when the reader found every numeric field a plain right-aligned number (digits after
+  /// leading blanks, or blanks only); false when it did not look.
   virtual void data_line(std::string_view line, std::int32_t year,
-                         std::span<const std::int32_t, 10> values, TakenSlots slots) = 0;
+                         std::span<const std::int32_t, 10> values, TakenSlots slots,
+                         bool plain) = 0;
   /// A limit where a run stops; the reader goes on. A text-line limit comes after its
   /// text_line, a value limit after the data_line that holds the 10001st value, a count limit
   /// after count_line.

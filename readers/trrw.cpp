@@ -36,7 +36,7 @@ void tell_data_line(ReaderObserver& observer, std::string_view line, std::int32_
   std::array<std::int32_t, 10> values;
   for (std::size_t k = 0; k < values.size(); ++k)
     values[k] = fields[static_cast<std::size_t>(stride) * k];
-  observer.data_line(line, year, values, slots);
+  observer.data_line(line, year, values, slots, false);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ class Recorder final : public ReaderObserver {
     log({in_series ? "text in series" : "text"});
   }
   void data_line(std::string_view line, std::int32_t year, std::span<const std::int32_t, 10> v,
-                 TakenSlots s) override {
+                 TakenSlots s, bool) override {
     log({"data", std::string(line.substr(0, 4)), number(year), "v1=" + number(v[0]),
          "slots " + number(s.from) + "-" + number(s.end) + "/" + number(s.to)});
   }
