@@ -122,7 +122,7 @@ std::string columns(const Field& f) {
   return "columns " + std::to_string(f.column + 1) + "-" + std::to_string(f.column + f.width);
 }
 
-// "1 value is" / "3 values are".
+// "1 value" / "3 values".
 std::string counted(std::int64_t n, std::string_view one, std::string_view many) {
   return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
