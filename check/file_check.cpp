@@ -133,16 +133,6 @@ bool is_marker(bool measurement, std::int32_t v) {
   return measurement ? v == 999 || v == -9999 : v >= 9990;
 }
 
-// The ID of a data line as IDs are compared: in the measurement layout a "-" in column 8 is
-// the sign of the year, read as a blank.
-SeriesId line_id(std::string_view c, bool measurement) {
-  SeriesId id;
-  id.fill(' ');
-  std::memcpy(id.data(), c.data(), measurement ? 8 : 6);
-  if (measurement && id[7] == '-') id[7] = ' ';
-  return id;
-}
-
 std::string id_text(const SeriesId& id) {
   const std::string_view s(id.data(), id.size());
   return quoted(s.substr(0, s.find_last_not_of(' ') + 1));
@@ -320,25 +310,33 @@ void FileCheck::condition(SelfDescribingCondition what, std::int32_t values_read
 void FileCheck::data_line(std::string_view line, std::int32_t year,
                           std::span<const std::int32_t, 10> values, TakenSlots slots, bool plain) {
   const std::int64_t at = file_.line_number();
-  char buffer[kBufferWidth];
-  const std::string_view c = columns_of(line, buffer);
   const bool first = data_lines_++ == 0;
-  const SeriesId id = line_id(c, measurement_);
-  const std::int32_t signed_year = measurement_ && c[7] == '-' ? -year : year;
+  // The ID from the line itself (blanks past its end); in the measurement layout a "-" in
+  // column 8 is the sign of the year, and a blank where IDs are compared.
+  SeriesId id;
+  if (measurement_ && line.size() >= id.size()) {
+    std::memcpy(id.data(), line.data(), id.size());
+  } else {
+    id.fill(' ');
+    std::memcpy(id.data(), line.data(), std::min<std::size_t>(line.size(), measurement_ ? 8 : 6));
+  }
+  const char column8 = id[7];
+  // A line of no printable character that is not blank: tabs or control characters.
+  const bool zero =
+      year == 0 &&
+      std::all_of(values.begin(), values.end(), [](std::int32_t v) { return v == 0; }) &&
+      std::none_of(id.begin(), id.end(), [](char ch) {
+        return static_cast<unsigned char>(ch) > 0x20 && static_cast<unsigned char>(ch) < 0x7F;
+      });
+  const bool minus = measurement_ && column8 == '-';
+  if (minus) id[7] = ' ';
+  const std::int32_t signed_year = minus ? -year : year;
   if (first) {
     first_line_ = at;
     id_ = id;
     first_year_ = signed_year;
   }
 
-  // A line of no printable character that is not blank: tabs or control characters.
-  const bool zero =
-      year == 0 &&
-      std::all_of(values.begin(), values.end(), [](std::int32_t v) { return v == 0; }) &&
-      std::none_of(c.data(), c.data() + (measurement_ ? 8 : 6), [](char ch) {
-        return ch != ' ' && static_cast<unsigned char>(ch) > 0x20 &&
-               static_cast<unsigned char>(ch) < 0x7F;
-      });
   if (zero) {
     add(at, Code::zero_line,
         first ? "the line holds no printable character but is not blank (tabs or control "
@@ -351,7 +349,7 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
   } else {
     // A zero line's ID and year are no one's: it takes no part in these comparisons.
     if (have_previous_) {
-      const std::int32_t expected = block_of(previous_year_) + 10;
+      const std::int32_t expected = previous_block_ + 10;
       if (signed_year != expected) {
         const std::int64_t shift = static_cast<std::int64_t>(signed_year) - expected;
         add(at, Code::decade_step,
@@ -369,23 +367,35 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
                 ", reading two series as one (an end marker missing)");
       }
     }
+    // Where the years follow, the year is its own block: no division.
+    previous_block_ =
+        have_previous_ && signed_year == previous_block_ + 10 ? signed_year : block_of(signed_year);
     have_previous_ = true;
-    previous_year_ = signed_year;
     previous_id_ = id;
   }
 
   // The values and fields are looked at closely only where a cheap look finds a reason: the
   // series' first line, its last, a value of 0 or below, a blank inside a numeric field (none
-  // where the reader found every field plain).
-  bool closer =
-      first || slots.end < slots.to ||
-      (!plain && (measurement_ ? has_inner_blank<true>(buffer) : has_inner_blank<false>(buffer)));
-  if (!closer) {
-    std::int32_t low = values[0];  // the line takes all ten slots here
-    for (std::size_t k = 1; k < values.size(); ++k) low = std::min(low, values[k]);
-    closer = low <= 0;
+  // where the reader found every field plain). Only then are the columns copied.
+  char buffer[kBufferWidth];
+  bool inner_blank = false;
+  if (!plain) {
+    columns_of(line, buffer);
+    inner_blank = measurement_ ? has_inner_blank<true>(buffer) : has_inner_blank<false>(buffer);
   }
-  if (closer) check_fields(c, at, year, values, slots, first, zero);
+  bool closer = first || slots.end < slots.to || inner_blank;
+  if (!closer) {
+    // A value of 0 or below among the ten (the line takes all ten slots here): v - 1 has its
+    // top bit set (a field of at most 6 columns is far from the smallest integer).
+    std::uint32_t low = 0;
+    for (const std::int32_t v : values) low |= static_cast<std::uint32_t>(v) - 1u;
+    closer = (low >> 31) != 0;
+  }
+  if (closer) {
+    if (plain) columns_of(line, buffer);
+    check_fields(std::string_view(buffer, kLineWidth), at, year, values, slots, first, zero,
+                 inner_blank);
+  }
 
   if (line.size() > kLineWidth) {
     const std::string_view rest = line.substr(kLineWidth);
@@ -396,9 +406,9 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
               (rest.size() - from > 24 ? "..." : "") + ": the reader ignores those characters");
     }
   }
-  if (first && measurement_ && c[7] >= '0' && c[7] <= '9') {
+  if (first && measurement_ && column8 >= '0' && column8 <= '9') {
     add(at, Code::year_in_id,
-        "column 8 of the ID " + quoted(c.substr(0, 8)) +
+        "column 8 of the ID " + quoted(line.substr(0, 8)) +
             " is a digit: the ID may have taken the year's first digit, so that series " +
             series() + " begins in year " + std::to_string(signed_year));
   }
@@ -423,7 +433,7 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
 
 void FileCheck::check_fields(std::string_view columns80, std::int64_t at, std::int32_t year,
                              std::span<const std::int32_t, 10> values, TakenSlots slots, bool first,
-                             bool zero) {
+                             bool zero, bool inner_blank) {
   const std::string_view c = columns80;
   const auto value = [&](std::int32_t k) { return values[static_cast<std::size_t>(k)]; };
   const auto field = [&](std::int32_t k) { return value_field(measurement_, k); };
@@ -514,7 +524,9 @@ void FileCheck::check_fields(std::string_view columns80, std::int64_t at, std::i
             " as 0");
   }
 
-  // Numeric fields whose digits are separated by blanks.
+  // Numeric fields whose digits are separated by blanks (only where a blank follows a
+  // non-blank inside a field).
+  if (!inner_blank) return;
   Tally embedded;
   for_each_field(measurement_, [&](const Field& f) {
     if (embedded_blank(field_text(c, f))) embedded.add(f);

@@ -48,7 +48,7 @@ class FileCheck final : public ReaderObserver {
   void add(std::int64_t line, Code code, std::string message);
   void check_fields(std::string_view columns80, std::int64_t at, std::int32_t year,
                     std::span<const std::int32_t, 10> values, TakenSlots slots, bool first,
-                    bool zero);
+                    bool zero, bool inner_blank);
   std::string series() const;
 
   Services& io_;
@@ -65,7 +65,7 @@ class FileCheck final : public ReaderObserver {
   std::int32_t first_year_ = 0;  // signed
   std::int32_t data_lines_ = 0;
   bool have_previous_ = false;
-  std::int32_t previous_year_ = 0;
+  std::int32_t previous_block_ = 0;  // the decade block of the previous data line's year
   SeriesId previous_id_{};
   std::int64_t count_line_ = 0;
   std::int32_t count_ = 0;

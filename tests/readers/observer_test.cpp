@@ -32,15 +32,40 @@ std::string words(std::initializer_list<std::string> parts) {
 
 std::string number(long v) { return std::to_string(v); }
 
-// Writes down what it is told, one line per call: the file's line number first.
+// True when every number field of a decade line is blanks and then digits only.
+bool plain_fields(std::string_view line, LayoutCode code) {
+  const std::string padded = pad(line.substr(0, 80), 80);
+  std::vector<std::pair<std::size_t, std::size_t>> fields;  // start, width
+  if (code == LayoutCode::mr) {
+    fields.emplace_back(8, 4);
+    for (std::size_t k = 0; k < 10; ++k) fields.emplace_back(12 + 6 * k, 6);
+  } else {
+    fields.emplace_back(6, 4);
+    for (std::size_t k = 0; k < 10; ++k) {
+      fields.emplace_back(10 + 7 * k, 4);
+      fields.emplace_back(14 + 7 * k, 3);
+    }
+  }
+  for (const auto& [start, width] : fields) {
+    const std::string_view f = std::string_view(padded).substr(start, width);
+    const std::size_t digits = f.find_first_not_of(' ');
+    if (digits == std::string_view::npos) continue;
+    if (f.substr(digits).find_first_not_of("0123456789") != std::string_view::npos) return false;
+  }
+  return true;
+}
+
+// Writes down what it is told, one line per call: the file's line number first. The hint that
+// every field is plain must be true when given.
 class Recorder final : public ReaderObserver {
  public:
-  explicit Recorder(const LineFile& file) : file_(file) {}
+  Recorder(const LineFile& file, LayoutCode code) : file_(file), code_(code) {}
   void text_line(std::string_view, bool in_series) override {
     log({in_series ? "text in series" : "text"});
   }
   void data_line(std::string_view line, std::int32_t year, std::span<const std::int32_t, 10> v,
-                 TakenSlots s, bool) override {
+                 TakenSlots s, bool plain) override {
+    if (plain) EXPECT_TRUE(plain_fields(line, code_)) << line;
     log({"data", std::string(line.substr(0, 4)), number(year), "v1=" + number(v[0]),
          "slots " + number(s.from) + "-" + number(s.end) + "/" + number(s.to)});
   }
@@ -65,6 +90,7 @@ class Recorder final : public ReaderObserver {
     events.push_back(e);
   }
   const LineFile& file_;
+  LayoutCode code_;
 };
 
 struct Read {
@@ -78,7 +104,7 @@ Read read_through(const std::filesystem::path& path, LayoutCode code, bool obser
   MemoryConsole console;
   Services io(console);
   io.open_existing(kInputHandle, path.string());
-  Recorder recorder(io.source(kInputHandle));
+  Recorder recorder(io.source(kInputHandle), code);
   std::vector<float> values(kMaxValues);
   std::int32_t counter = 0;
   Read r;
