@@ -65,7 +65,9 @@ class Recorder final : public ReaderObserver {
   }
   void data_line(std::string_view line, std::int32_t year, std::span<const std::int32_t, 10> v,
                  TakenSlots s, bool plain) override {
-    if (plain) EXPECT_TRUE(plain_fields(line, code_)) << line;
+    if (plain) {
+      EXPECT_TRUE(plain_fields(line, code_)) << line;
+    }
     log({"data", std::string(line.substr(0, 4)), number(year), "v1=" + number(v[0]),
          "slots " + number(s.from) + "-" + number(s.end) + "/" + number(s.to)});
   }
