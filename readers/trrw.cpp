@@ -70,10 +70,10 @@ void read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::s
   constexpr float unit = measurement ? 0.01f : 0.001f;
   const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
 
-  n = 0;
   self_describing = false;
   std::int32_t text_lines = 0;
   std::int32_t data_lines = 0;
+  std::int32_t stored = 0;  // values stored so far; handed back through n at the end
   counter = std::max(counter, 0) + 1;
 
   LineFile& file = io.source(handle);
@@ -88,7 +88,7 @@ void read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::s
     const std::string_view line = got->substr(0, kLineWidth);
     if (all_blank(line)) continue;  // blank lines separate series; they carry nothing
 
-    if (n == 0 && line.size() == kLineWidth && line[kLineWidth - 1] == '#') {
+    if (stored == 0 && line.size() == kLineWidth && line[kLineWidth - 1] == '#') {
       std::array<char, kLineWidth> title;
       std::memcpy(title.data(), line.data(), kLineWidth);
       io.step_back(handle);
@@ -108,10 +108,10 @@ void read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::s
     const bool marker = any_marker<Code>(v);
     if (++data_lines > 1 && !marker) {
       // A full line of values: the common case.
-      if (n + 10 > capacity) too_many_values(io, id);
-      float* out = values.data() + n;
+      if (stored + 10 > capacity) too_many_values(io, id);
+      float* out = values.data() + stored;
       for (std::size_t k = 0; k < 10; ++k) out[k] = static_cast<float>(v[k]) * unit;
-      n += 10;
+      stored += 10;
       continue;
     }
 
@@ -133,15 +133,16 @@ void read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::s
     // series.
     std::int32_t end = from;
     while (end < to && !is_marker<Code>(v[static_cast<std::size_t>(end)])) ++end;
-    if (n + end - from > capacity) too_many_values(io, id);
+    if (stored + end - from > capacity) too_many_values(io, id);
     for (std::int32_t k = from; k < end; ++k) {
-      values[static_cast<std::size_t>(n++)] =
+      values[static_cast<std::size_t>(stored++)] =
           static_cast<float>(v[static_cast<std::size_t>(k)]) * unit;
     }
     if (end == to) continue;
     if (measurement && v[static_cast<std::size_t>(end)] == -9999) {
-      for (std::int32_t i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
+      for (std::int32_t i = 0; i < stored; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
     }
+    n = stored;
     return;
   }
 }
