@@ -27,9 +27,10 @@ struct DecadeLine {
 /// when every field is a plain right-aligned number all its columns are checked at once and
 /// each field is converted from one word; otherwise each field goes through the general integer
 /// rule. False when a field fails to convert (the line is no data line; `out` then holds
-/// nothing of use).
+/// nothing of use). Without `head` the ID and the year may be left as they were: they are
+/// still checked, but a reader needs them from the first line of a series only.
 template <LayoutCode Code>
-bool read_decade_line(std::string_view line, DecadeLine& out);
+bool read_decade_line(std::string_view line, DecadeLine& out, bool head = true);
 
 /// read_decade_line for a layout code known only when running.
 bool read_decade_line(std::string_view line, LayoutCode code, DecadeLine& out);
@@ -180,6 +181,16 @@ inline void store_values(DecadeLine& out, Quad a, Quad b, std::int32_t v8, std::
   std::memcpy(out.values.data() + 8, &c, sizeof c);
 }
 
+/// The column table of a layout.
+template <LayoutCode Code>
+constexpr const auto& column_table() {
+  if constexpr (Code == LayoutCode::mr) {
+    return kMeasurement;
+  } else {
+    return kIndex;
+  }
+}
+
 /// Every field by the general integer rule, from a line of at least the layout's extent.
 bool read_general(const char* line, LayoutCode code, DecadeLine& out);
 
@@ -189,28 +200,26 @@ bool read_short(std::string_view line, LayoutCode code, DecadeLine& out);
 }  // namespace decade
 
 template <LayoutCode Code>
-inline bool read_decade_line(std::string_view line, DecadeLine& out) {
+inline bool read_decade_line(std::string_view line, DecadeLine& out, bool head) {
   using namespace decade;
   constexpr bool measurement = Code == LayoutCode::mr;
-  constexpr std::size_t extent = measurement ? kMeasurement.extent : kIndex.extent;
-  if (line.size() < extent) return read_short(line, Code, out);
+  constexpr const auto& table = column_table<Code>();
+  if (line.size() < table.extent) return read_short(line, Code, out);
   const char* p = line.data();
+  if (head) {
+    std::memcpy(out.id.data(), p, table.first);  // the ID stands before the first number
+    std::memset(out.id.data() + table.first, ' ', out.id.size() - table.first);
+  }
+  if (!plain_fields(p, table)) return read_general(p, Code, out);
+  if (head) out.year = convert4(p + table.fields[0].start);
   if constexpr (measurement) {
-    std::memcpy(out.id.data(), p, 8);
-    if (!plain_fields(p, kMeasurement)) return read_general(p, Code, out);
-    out.year = convert4(p + kMeasurement.fields[0].start);
-    const auto value = [&](std::size_t k) {
-      return convert6(p + kMeasurement.fields[1 + k].start);
-    };
+    const auto value = [&](std::size_t k) { return convert6(p + table.fields[1 + k].start); };
     store_values(out, Quad{value(0), value(1), value(2), value(3)},
                  Quad{value(4), value(5), value(6), value(7)}, value(8), value(9));
   } else {
-    std::memcpy(out.id.data(), p, 6);
-    out.id[6] = out.id[7] = ' ';
-    if (!plain_fields(p, kIndex)) return read_general(p, Code, out);
-    out.year = convert4(p + kIndex.fields[0].start);
-    for (std::size_t k = 0; k < 10; ++k)
-      out.values[k] = convert4(p + kIndex.fields[1 + 2 * k].start);
+    const auto value = [&](std::size_t k) { return convert4(p + table.fields[1 + 2 * k].start); };
+    store_values(out, Quad{value(0), value(1), value(2), value(3)},
+                 Quad{value(4), value(5), value(6), value(7)}, value(8), value(9));
   }
   return true;
 }

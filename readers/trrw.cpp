@@ -99,7 +99,7 @@ void read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::s
       return;
     }
 
-    if (!read_decade_line<Code>(line, fields)) {
+    if (!read_decade_line<Code>(line, fields, data_lines == 0)) {
       if (++text_lines > kMaxTextLines) io.stop_run("sbr trrw:  over 25 text lines", kExitStopped);
       continue;
     }
