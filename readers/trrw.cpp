@@ -10,7 +10,7 @@ namespace corvane {
 
 namespace {
 
-constexpr std::size_t kLineWidth = 80;
+using decade::kLineWidth;  // a line is read as its first 80 columns
 
 bool all_blank(std::string_view line) {
   for (const char c : line) {
