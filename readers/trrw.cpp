@@ -3,32 +3,58 @@
 #include <cstring>
 #include <string>
 
+#include "readers/decade_line.h"
 #include "readers/readers.h"
 
 namespace corvane {
 
 namespace {
 
-constexpr std::size_t kLineWidth = 80;
-
-// ID (8), year (4), ten values of 6 columns.
-const Layout& measurement_layout() {
-  static const Layout layout{text(8), integer(4), repeat(10, integer(6))};
-  return layout;
-}
-
-// ID (6), year (4), ten pairs of a 4-column value and a 3-column sample count.
-const Layout& index_layout() {
-  static const Layout layout{text(6), integer(4), group(10, {integer(4), integer(3)})};
-  return layout;
-}
+using decade::kLineWidth;  // a line is read as its first 80 columns
 
 bool all_blank(std::string_view line) {
-  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' '; });
+  for (const char c : line) {
+    if (c != ' ') return false;
+  }
+  return true;
 }
 
 // Year modulo 10 in 0..9, also for negative years.
 std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; }
+
+// The end markers: 999 and -9999 in the measurement layout, 9990 and more in the index layout.
+template <LayoutCode Code>
+bool is_marker(std::int32_t v) {
+  if constexpr (Code == LayoutCode::mr) {
+    return v == 999 || v == -9999;
+  } else {
+    return v >= 9990;
+  }
+}
+
+// Whether any of the ten fields is an end marker: groups of four, four and two, looked at
+// without a branch.
+template <LayoutCode Code>
+bool any_marker(const std::array<std::int32_t, 10>& v) {
+  using decade::Pair;
+  using decade::Quad;
+  const auto a = decade::load<Quad>(v.data());
+  const auto b = decade::load<Quad>(v.data() + 4);
+  const auto c = decade::load<Pair>(v.data() + 8);
+  Quad found;
+  Pair found_c;
+  if constexpr (Code == LayoutCode::mr) {
+    found = (a == 999) | (a == -9999) | (b == 999) | (b == -9999);
+    found_c = (c == 999) | (c == -9999);
+  } else {
+    found = (a >= 9990) | (b >= 9990);
+    found_c = c >= 9990;
+  }
+  std::uint64_t words[3];
+  std::memcpy(words, &found, sizeof found);
+  std::memcpy(words + 2, &found_c, sizeof found_c);
+  return (words[0] | words[1] | words[2]) != 0;
+}
 
 [[noreturn]] void too_many_values(Services& io, const SeriesId& id) {
   io.stop_run("sbr trrw:  series \"" + std::string(id.data(), id.size()) + "\" has more than " +
@@ -37,28 +63,23 @@ std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; 
               kExitStopped);
 }
 
-}  // namespace
-
-void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
-          std::int32_t& counter, Services& io, int handle, LayoutCode code, bool& self_describing) {
-  const bool measurement = code == LayoutCode::mr;
-  const Layout& layout = measurement ? measurement_layout() : index_layout();
+template <LayoutCode Code>
+void read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
+                 std::int32_t& counter, Services& io, int handle, bool& self_describing) {
+  constexpr bool measurement = Code == LayoutCode::mr;
+  constexpr float unit = measurement ? 0.01f : 0.001f;
   const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
 
-  n = 0;
   self_describing = false;
   std::int32_t text_lines = 0;
   std::int32_t data_lines = 0;
+  std::int32_t stored = 0;  // values stored so far; handed back through n at the end
   counter = std::max(counter, 0) + 1;
 
-  char id_field[8];
-  std::int32_t year = 0;
-  std::int32_t fields[20];
-  const Var vars[] = {Var::text(id_field, measurement ? 8 : 6), Var::of(year),
-                      Var::of(std::span<std::int32_t>(fields, measurement ? 10 : 20))};
-
+  LineFile& file = io.source(handle);
+  DecadeLine fields;
   for (;;) {
-    const auto got = io.read_text(handle);
+    const auto got = file.next_line();
     if (!got) {
       n = kEndOfFile;
       counter = kEndOfFile;
@@ -67,7 +88,7 @@ void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<flo
     const std::string_view line = got->substr(0, kLineWidth);
     if (all_blank(line)) continue;  // blank lines separate series; they carry nothing
 
-    if (n == 0 && line.size() == kLineWidth && line[kLineWidth - 1] == '#') {
+    if (stored == 0 && line.size() == kLineWidth && line[kLineWidth - 1] == '#') {
       std::array<char, kLineWidth> title;
       std::memcpy(title.data(), line.data(), kLineWidth);
       io.step_back(handle);
@@ -78,42 +99,62 @@ void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<flo
       return;
     }
 
-    if (read_layout_from_text(line, layout, vars).outcome != ReadOutcome::done) {
+    if (!read_decade_line<Code>(line, fields, data_lines == 0)) {
       if (++text_lines > kMaxTextLines) io.stop_run("sbr trrw:  over 25 text lines", kExitStopped);
       continue;
     }
 
-    ++data_lines;
-    std::int32_t slots = 10;
-    if (data_lines == 1) {
-      std::memcpy(id.data(), id_field, measurement ? 8 : 6);
-      if (!measurement) id[6] = id[7] = ' ';
-      first_year = year;
-      // A year below -999 carries its sign in the ID's last column; the slots follow the
-      // signed year.
-      const std::int32_t signed_year = measurement && id[7] == '-' ? -year : year;
-      slots = 10 - decade_offset(signed_year);
+    const std::array<std::int32_t, 10>& v = fields.values;
+    const bool marker = any_marker<Code>(v);
+    if (++data_lines > 1 && !marker) {
+      // A full line of values: the common case.
+      if (stored + 10 > capacity) too_many_values(io, id);
+      float* out = values.data() + stored;
+      for (std::size_t k = 0; k < 10; ++k) out[k] = static_cast<float>(v[k]) * unit;
+      stored += 10;
+      continue;
     }
 
-    if (measurement) {
-      for (std::int32_t k = 0; k < slots; ++k) {
-        const std::int32_t v = fields[k];
-        if (v == -9999) {
-          for (std::int32_t i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
-          return;
-        }
-        if (v == 999) return;
-        if (n >= capacity) too_many_values(io, id);
-        values[static_cast<std::size_t>(n++)] = static_cast<float>(v) * 0.01f;
-      }
-    } else {
-      for (std::int32_t k = 10 - slots; k < 10; ++k) {
-        const std::int32_t v = fields[2 * k];
-        if (v >= 9990) return;
-        if (n >= capacity) too_many_values(io, id);
-        values[static_cast<std::size_t>(n++)] = static_cast<float>(v) * 0.001f;
+    std::int32_t from = 0, to = 10;  // the slots that this line contributes
+    if (data_lines == 1) {
+      id = fields.id;
+      first_year = fields.year;
+      // A year below -999 carries its sign in the ID's last column; the slots follow the
+      // signed year.
+      const std::int32_t signed_year = measurement && id[7] == '-' ? -first_year : first_year;
+      const std::int32_t offset = decade_offset(signed_year);
+      if constexpr (measurement) {
+        to = 10 - offset;
+      } else {
+        from = offset;
       }
     }
+    // The values before the first end marker among the slots are stored; the marker ends the
+    // series.
+    std::int32_t end = from;
+    while (end < to && !is_marker<Code>(v[static_cast<std::size_t>(end)])) ++end;
+    if (stored + end - from > capacity) too_many_values(io, id);
+    for (std::int32_t k = from; k < end; ++k) {
+      values[static_cast<std::size_t>(stored++)] =
+          static_cast<float>(v[static_cast<std::size_t>(k)]) * unit;
+    }
+    if (end == to) continue;
+    if (measurement && v[static_cast<std::size_t>(end)] == -9999) {
+      for (std::int32_t i = 0; i < stored; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
+    }
+    n = stored;
+    return;
+  }
+}
+
+}  // namespace
+
+void trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
+          std::int32_t& counter, Services& io, int handle, LayoutCode code, bool& self_describing) {
+  if (code == LayoutCode::mr) {
+    read_series<LayoutCode::mr>(id, first_year, n, values, counter, io, handle, self_describing);
+  } else {
+    read_series<LayoutCode::ir>(id, first_year, n, values, counter, io, handle, self_describing);
   }
 }
 
