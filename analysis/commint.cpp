@@ -2,6 +2,7 @@
 #include "analysis/commint.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -14,9 +15,11 @@ std::int32_t clamp32(std::int64_t v) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-const Layout& read_back_layout() {
-  static const Layout layout{integer(5), column(16), integer(5)};
-  return layout;
+// A record's last year (columns 1-5) and first year (columns 16-20), read back by the integer
+// field rule: a year that did not fit its five columns left asterisks and fails.
+bool read_back(std::string_view record, std::int32_t& last, std::int32_t& first) {
+  return parse_integer_field(record.substr(0, 5), last) &&
+         parse_integer_field(record.substr(15, 5), first);
 }
 
 // One line of the box per source line.
@@ -74,9 +77,15 @@ void append_sort_record(std::string& s, std::int32_t first_year, std::int32_t va
   s.append(5, ' ');
 }
 
+// Eight bytes of text as a number that compares as the bytes do.
 std::uint64_t big_endian(const char* p) {
   std::uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  std::memcpy(&v, p, sizeof v);
+  if constexpr (std::endian::native == std::endian::little) {
+    v = ((v & 0x00000000FFFFFFFFULL) << 32) | ((v & 0xFFFFFFFF00000000ULL) >> 32);
+    v = ((v & 0x0000FFFF0000FFFFULL) << 16) | ((v & 0xFFFF0000FFFF0000ULL) >> 16);
+    v = ((v & 0x00FF00FF00FF00FFULL) << 8) | ((v & 0xFF00FF00FF00FF00ULL) >> 8);
+  }
   return v;
 }
 
@@ -186,8 +195,8 @@ std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int3
     append_sort_record(text, IYR[i], N[i], n, ID[i]);
   }
 
-  // Descending byte order of the records' text. The first sixteen bytes, as two big-endian
-  // words, decide almost every comparison; the rest of the record breaks the remaining ties.
+  // Descending byte order of the records' text, compared as five big-endian words. The first
+  // two decide most comparisons; series with the same years go on to the rest (their IDs).
   struct Key {
     std::uint64_t a, b;
     std::uint32_t record;
@@ -200,16 +209,20 @@ std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int3
   std::sort(order.begin(), order.end(), [&](const Key& x, const Key& y) {
     if (x.a != y.a) return x.a > y.a;
     if (x.b != y.b) return x.b > y.b;
-    return std::memcmp(&text[x.record * 40 + 16], &text[y.record * 40 + 16], 24) > 0;
+    for (std::size_t at = 16; at < 40; at += 8) {
+      const std::uint64_t u = big_endian(&text[std::size_t{x.record} * 40 + at]);
+      const std::uint64_t v = big_endian(&text[std::size_t{y.record} * 40 + at]);
+      if (u != v) return u > v;
+    }
+    return false;
   });
 
   // Read back the years of each record, and the distinct last years in sorted order.
   std::vector<std::int32_t> first(count), last(count), end_years;
   end_years.reserve(count);
   for (std::size_t p = 0; p < count; ++p) {
-    const Var vars[] = {Var::of(last[p]), Var::of(first[p])};
     const std::string_view record(&text[std::size_t{order[p].record} * 40], 40);
-    if (read_layout_from_text(record, read_back_layout(), vars).outcome != ReadOutcome::done) {
+    if (!read_back(record, last[p], first[p])) {
       write_free_form(report, record);
       write_free_form(console, "error reading sqc)");
       return std::nullopt;

@@ -29,6 +29,24 @@ inline void append_header(std::string& out, int lines) {
   }
 }
 
+/// One measurement series from `year` on: `values` values drawn from `value`, then 999, ten
+/// 6-column fields a line after a first line that ends with its decade.
+template <class Draw>
+void append_measurement_series(std::string& out, int s, int year, int values, Draw&& value) {
+  char id[16];
+  std::snprintf(id, sizeof id, "G%06d", s % 1000000);
+  char buf[32];
+  for (int i = 0; i <= values;) {
+    std::snprintf(buf, sizeof buf, "%-8s%4d", id, year);
+    out += buf;
+    for (int slot = ((year % 10) + 10) % 10; slot < 10 && i <= values; ++slot, ++i, ++year) {
+      std::snprintf(buf, sizeof buf, "%6d", i == values ? 999 : value());
+      out += buf;
+    }
+    out += '\n';
+  }
+}
+
 /// A measurement file: header lines, then series of ten 6-column values a line, closed by 999.
 inline std::string measurement_file(std::uint32_t seed, const SeriesShape& shape) {
   std::mt19937 rng(seed);
@@ -37,21 +55,26 @@ inline std::string measurement_file(std::uint32_t seed, const SeriesShape& shape
   std::string out;
   out.reserve(static_cast<std::size_t>(shape.series) * (shape.values / 10 + 2) * 73);
   append_header(out, shape.header_lines);
-  char buf[32];
   for (int s = 0; s < shape.series; ++s) {
-    int year = first(rng);
-    char id[16];
-    std::snprintf(id, sizeof id, "G%06d", s % 1000000);
-    for (int i = 0; i <= shape.values;) {
-      std::snprintf(buf, sizeof buf, "%-8s%4d", id, year);
-      out += buf;
-      for (int slot = ((year % 10) + 10) % 10; slot < 10 && i <= shape.values;
-           ++slot, ++i, ++year) {
-        std::snprintf(buf, sizeof buf, "%6d", i == shape.values ? 999 : value(rng));
-        out += buf;
-      }
-      out += '\n';
-    }
+    append_measurement_series(out, s, first(rng), shape.values, [&] { return value(rng); });
+  }
+  return out;
+}
+
+/// The single large measurement file of the speed figures: 15000 series of 300 to 500 values
+/// each, every one ending between 1980 and 2020, after a 3-line header (about 44 MB).
+inline std::string large_measurement_file(std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> count(300, 500);
+  std::uniform_int_distribution<int> last(1980, 2020);
+  std::uniform_int_distribution<int> value(50, 400);
+  std::string out;
+  out.reserve(std::size_t{46} << 20);
+  append_header(out, 3);
+  for (int s = 0; s < 15000; ++s) {
+    const int values = count(rng);
+    const int first_year = last(rng) - values + 1;
+    append_measurement_series(out, s, first_year, values, [&] { return value(rng); });
   }
   return out;
 }

@@ -2,6 +2,7 @@
 //   corvane_generate run DIR      399 measurement files (15000 series in all) and DIR/run.lst
 //   corvane_generate mr FILE      one measurement file of 4000 series
 //   corvane_generate ir FILE      the same series in the index layout
+//   corvane_generate large FILE   one measurement file of 15000 series, about 44 MB
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -11,7 +12,7 @@
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: corvane_generate run DIR | mr FILE | ir FILE\n");
+    std::fprintf(stderr, "usage: corvane_generate run DIR | mr FILE | ir FILE | large FILE\n");
     return 2;
   }
   const std::string what = argv[1], where = argv[2];
@@ -20,6 +21,10 @@ int main(int argc, char** argv) {
     std::ofstream(where, std::ios::binary)
         << (what == "mr" ? corvane::bench::measurement_file(1, shape)
                          : corvane::bench::index_file(1, shape));
+    return 0;
+  }
+  if (what == "large") {
+    std::ofstream(where, std::ios::binary) << corvane::bench::large_measurement_file(1);
     return 0;
   }
   if (what != "run") return 2;

@@ -72,6 +72,16 @@ void BM_ManyLines(benchmark::State& state) {
   run(state, write_repeated("corvane-many-lines.rwl", "", block, blocks, ""), blocks);
 }
 
+// The same lines ended by carriage returns alone, as old Macintosh programs wrote them: no
+// line feed in the whole file, which must not make the search for line ends quadratic.
+void BM_ManyCarriageReturnLines(benchmark::State& state) {
+  const std::int64_t blocks = state.range(0) / 21;
+  std::string block;
+  for (int i = 0; i < 20; ++i) block += "a text line between series\r";
+  block += "S1      1950   100   200   999\r";
+  run(state, write_repeated("corvane-cr-lines.rwl", "", block, blocks, ""), blocks);
+}
+
 // One line of many megabytes between two series: kept only up to its first columns.
 void BM_LongLine(benchmark::State& state) {
   const std::string series = "S1      1950   100   200   999\n";
@@ -82,6 +92,13 @@ void BM_LongLine(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ManyLines)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Arg(4000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+BENCHMARK(BM_ManyCarriageReturnLines)
     ->Arg(100000)
     ->Arg(1000000)
     ->Arg(4000000)

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "readers/decade_line.h"
 #include "readers/observer.h"
 #include "readers/readers.h"
 
@@ -10,33 +11,161 @@ namespace corvane {
 
 namespace {
 
-constexpr std::size_t kLineWidth = 80;
-
-// ID (8), year (4), ten values of 6 columns.
-const Layout& measurement_layout() {
-  static const Layout layout{text(8), integer(4), repeat(10, integer(6))};
-  return layout;
-}
-
-// ID (6), year (4), ten pairs of a 4-column value and a 3-column sample count.
-const Layout& index_layout() {
-  static const Layout layout{text(6), integer(4), group(10, {integer(4), integer(3)})};
-  return layout;
-}
+using decade::kLineWidth;  // a line is read as its first 80 columns
 
 bool all_blank(std::string_view line) {
-  return std::all_of(line.begin(), line.end(), [](char c) { return c == ' '; });
+  for (const char c : line) {
+    if (c != ' ') return false;
+  }
+  return true;
 }
 
 // Year modulo 10 in 0..9, also for negative years.
 std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; }
 
-void tell_data_line(ReaderObserver& observer, std::string_view line, std::int32_t year,
-                    const std::int32_t* fields, std::int32_t stride, TakenSlots slots) {
-  std::array<std::int32_t, 10> values;
-  for (std::size_t k = 0; k < values.size(); ++k)
-    values[k] = fields[static_cast<std::size_t>(stride) * k];
-  observer.data_line(line, year, values, slots, false);
+// The end markers: 999 and -9999 in the measurement layout, 9990 and more in the index layout.
+template <LayoutCode Code>
+bool is_marker(std::int32_t v) {
+  if constexpr (Code == LayoutCode::mr) {
+    return v == 999 || v == -9999;
+  } else {
+    return v >= 9990;
+  }
+}
+
+// Whether any of the ten fields is an end marker: groups of four, four and two, looked at
+// without a branch.
+template <LayoutCode Code>
+bool any_marker(const std::array<std::int32_t, 10>& v) {
+  using decade::Pair;
+  using decade::Quad;
+  const auto a = decade::load<Quad>(v.data());
+  const auto b = decade::load<Quad>(v.data() + 4);
+  const auto c = decade::load<Pair>(v.data() + 8);
+  Quad found;
+  Pair found_c;
+  if constexpr (Code == LayoutCode::mr) {
+    found = (a == 999) | (a == -9999) | (b == 999) | (b == -9999);
+    found_c = (c == 999) | (c == -9999);
+  } else {
+    found = (a >= 9990) | (b >= 9990);
+    found_c = c >= 9990;
+  }
+  std::uint64_t words[3];
+  std::memcpy(words, &found, sizeof found);
+  std::memcpy(words + 2, &found_c, sizeof found_c);
+  return (words[0] | words[1] | words[2]) != 0;
+}
+
+template <LayoutCode Code>
+ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
+                      std::span<float> values, std::int32_t& counter, Services& io, int handle,
+                      bool& self_describing, ReaderObserver* observer) {
+  constexpr bool measurement = Code == LayoutCode::mr;
+  constexpr float unit = measurement ? 0.01f : 0.001f;
+  const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
+
+  self_describing = false;
+  std::int32_t text_lines = 0;
+  std::int32_t data_lines = 0;
+  std::int32_t stored = 0;    // values stored so far; handed back through n at the end
+  bool passing_over = false;  // a check past the value limit: the series is read, not stored
+  counter = std::max(counter, 0) + 1;
+
+  LineFile& file = io.source(handle);
+  DecadeLine fields;
+  for (;;) {
+    const auto got = file.next_line();
+    if (!got) {
+      n = kEndOfFile;
+      counter = kEndOfFile;
+      return ReadLimit::none;
+    }
+    const std::string_view line = got->substr(0, kLineWidth);
+    if (all_blank(line)) continue;  // blank lines separate series; they carry nothing
+
+    if (stored == 0 && line.size() == kLineWidth && line[kLineWidth - 1] == '#') {
+      std::array<char, kLineWidth> title;
+      std::memcpy(title.data(), line.data(), kLineWidth);
+      if (observer != nullptr) observer->title_line(*got);
+      io.step_back(handle);
+      const ReadLimit limit = datar(title, n, values, first_year, io, handle, observer);
+      std::memcpy(id.data(), title.data(), id.size());
+      self_describing = true;
+      if (n == kEndOfFile) counter = kEndOfFile;
+      return limit;
+    }
+
+    // An observer is told every line's year, so every line's head is read for it.
+    if (!read_decade_line<Code>(line, fields, data_lines == 0 || observer != nullptr)) {
+      if (observer != nullptr) observer->text_line(*got, data_lines > 0);
+      if (++text_lines > kMaxTextLines) {
+        if (observer == nullptr) return ReadLimit::text_lines;
+        observer->limit(ReadLimit::text_lines);  // a check counts afresh and goes on
+        text_lines = 0;
+      }
+      continue;
+    }
+
+    const std::array<std::int32_t, 10>& v = fields.values;
+    const bool marker = any_marker<Code>(v);
+    if (++data_lines > 1 && !marker) {
+      // A full line of values: the common case.
+      if (observer != nullptr) {
+        observer->data_line(*got, fields.year, v, {0, 10, 10}, fields.plain);
+      }
+      if (stored + 10 > capacity || passing_over) {
+        if (observer == nullptr) return ReadLimit::values;
+        // A check reads on to the series' end, storing nothing more.
+        if (!passing_over) observer->limit(ReadLimit::values);
+        passing_over = true;
+        continue;
+      }
+      float* out = values.data() + stored;
+      for (std::size_t k = 0; k < 10; ++k) out[k] = static_cast<float>(v[k]) * unit;
+      stored += 10;
+      continue;
+    }
+
+    std::int32_t from = 0, to = 10;  // the slots that this line contributes
+    if (data_lines == 1) {
+      id = fields.id;
+      first_year = fields.year;
+      // A year below -999 carries its sign in the ID's last column; the slots follow the
+      // signed year.
+      const std::int32_t signed_year = measurement && id[7] == '-' ? -first_year : first_year;
+      const std::int32_t offset = decade_offset(signed_year);
+      if constexpr (measurement) {
+        to = 10 - offset;
+      } else {
+        from = offset;
+      }
+    }
+    // The values before the first end marker among the slots are stored; the marker ends the
+    // series.
+    std::int32_t end = from;
+    while (end < to && !is_marker<Code>(v[static_cast<std::size_t>(end)])) ++end;
+    if (observer != nullptr) {
+      observer->data_line(*got, fields.year, v, {from, to, end}, fields.plain);
+    }
+    if (stored + end - from > capacity || passing_over) {
+      if (observer == nullptr) return ReadLimit::values;
+      if (!passing_over) observer->limit(ReadLimit::values);
+      passing_over = true;
+    } else {
+      for (std::int32_t k = from; k < end; ++k) {
+        values[static_cast<std::size_t>(stored++)] =
+            static_cast<float>(v[static_cast<std::size_t>(k)]) * unit;
+      }
+    }
+    if (end == to) continue;
+    n = stored;
+    if (passing_over) return ReadLimit::values;
+    if (measurement && v[static_cast<std::size_t>(end)] == -9999) {
+      for (std::int32_t i = 0; i < stored; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
+    }
+    return ReadLimit::none;
+  }
 }
 
 }  // namespace
@@ -61,100 +190,12 @@ std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n) {
 ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
                std::int32_t& counter, Services& io, int handle, LayoutCode code,
                bool& self_describing, ReaderObserver* observer) {
-  const bool measurement = code == LayoutCode::mr;
-  const Layout& layout = measurement ? measurement_layout() : index_layout();
-  const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
-
-  n = 0;
-  self_describing = false;
-  std::int32_t text_lines = 0;
-  std::int32_t data_lines = 0;
-  bool passing_over = false;  // a check past the value limit: the series is read, not stored
-  counter = std::max(counter, 0) + 1;
-
-  char id_field[8];
-  std::int32_t year = 0;
-  std::int32_t fields[20];
-  const Var vars[] = {Var::text(id_field, measurement ? 8 : 6), Var::of(year),
-                      Var::of(std::span<std::int32_t>(fields, measurement ? 10 : 20))};
-
-  for (;;) {
-    const auto got = io.read_text(handle);
-    if (!got) {
-      n = kEndOfFile;
-      counter = kEndOfFile;
-      return ReadLimit::none;
-    }
-    const std::string_view line = got->substr(0, kLineWidth);
-    if (all_blank(line)) continue;  // blank lines separate series; they carry nothing
-
-    if (n == 0 && line.size() == kLineWidth && line[kLineWidth - 1] == '#') {
-      std::array<char, kLineWidth> title;
-      std::memcpy(title.data(), line.data(), kLineWidth);
-      if (observer != nullptr) observer->title_line(*got);
-      io.step_back(handle);
-      const ReadLimit limit = datar(title, n, values, first_year, io, handle, observer);
-      std::memcpy(id.data(), title.data(), id.size());
-      self_describing = true;
-      if (n == kEndOfFile) counter = kEndOfFile;
-      return limit;
-    }
-
-    if (read_layout_from_text(line, layout, vars).outcome != ReadOutcome::done) {
-      if (observer != nullptr) observer->text_line(*got, data_lines > 0);
-      if (++text_lines > kMaxTextLines) {
-        if (observer == nullptr) return ReadLimit::text_lines;
-        observer->limit(ReadLimit::text_lines);  // a check counts afresh and goes on
-        text_lines = 0;
-      }
-      continue;
-    }
-
-    ++data_lines;
-    std::int32_t from = 0, to = 10;  // the slots that this line contributes
-    if (data_lines == 1) {
-      std::memcpy(id.data(), id_field, measurement ? 8 : 6);
-      if (!measurement) id[6] = id[7] = ' ';
-      first_year = year;
-      // A year below -999 carries its sign in the ID's last column; the slots follow the
-      // signed year.
-      const std::int32_t signed_year = measurement && id[7] == '-' ? -year : year;
-      const std::int32_t offset = decade_offset(signed_year);
-      if (measurement) {
-        to = 10 - offset;
-      } else {
-        from = offset;
-      }
-    }
-
-    // The values before the first end marker are stored; the marker ends the series.
-    const std::int32_t stride = measurement ? 1 : 2;  // the index layout has counts between
-    std::int32_t end = from;
-    if (measurement) {
-      while (end < to && fields[end] != 999 && fields[end] != -9999) ++end;
-    } else {
-      while (end < to && fields[stride * end] < 9990) ++end;
-    }
-    if (observer != nullptr) tell_data_line(*observer, *got, year, fields, stride, {from, to, end});
-    if (n + (end - from) > capacity || passing_over) {
-      if (observer == nullptr) return ReadLimit::values;
-      // A check goes on to the series' end, storing nothing more.
-      if (!passing_over) observer->limit(ReadLimit::values);
-      passing_over = true;
-    } else {
-      float* out = values.data() + n;
-      const float scale = measurement ? 0.01f : 0.001f;
-      for (std::int32_t k = from; k < end; ++k)
-        *out++ = static_cast<float>(fields[stride * k]) * scale;
-      n += end - from;
-    }
-    if (end == to) continue;
-    if (passing_over) return ReadLimit::values;
-    if (measurement && fields[end] == -9999) {
-      for (std::int32_t i = 0; i < n; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
-    }
-    return ReadLimit::none;
+  if (code == LayoutCode::mr) {
+    return read_series<LayoutCode::mr>(id, first_year, n, values, counter, io, handle,
+                                       self_describing, observer);
   }
+  return read_series<LayoutCode::ir>(id, first_year, n, values, counter, io, handle,
+                                     self_describing, observer);
 }
 
 }  // namespace corvane

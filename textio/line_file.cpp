@@ -10,13 +10,12 @@ namespace {
 constexpr std::size_t kBufferSize = 1u << 16;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// The first line end in [p, p + n): a line feed or a carriage return, whichever comes first;
-// nullptr when there is none.
-const char* find_line_end(const char* p, std::size_t n) {
-  const auto* nl = static_cast<const char*>(std::memchr(p, '\n', n));
-  const std::size_t before = nl != nullptr ? static_cast<std::size_t>(nl - p) : n;
-  const auto* cr = static_cast<const char*>(std::memchr(p, '\r', before));
-  return cr != nullptr ? cr : nl;
+constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+
+// The position of the first `c` in [from, end) of `buffer`, or `end` when there is none.
+std::size_t position_of(const char* buffer, std::size_t from, std::size_t end, char c) {
+  const auto* p = static_cast<const char*>(std::memchr(buffer + from, c, end - from));
+  return p != nullptr ? static_cast<std::size_t>(p - buffer) : end;
 }
 }  // namespace
 
@@ -32,7 +31,17 @@ void LineFile::step_back() {
   }
 }
 
+// The first line end at or after `from`: a line feed or a carriage return, whichever comes
+// first; end_ when the buffer holds none. The next of each is kept until it is passed, so
+// that a file of one kind of line end is never searched twice for the other.
+std::size_t LineFile::line_end_from(std::size_t from) {
+  if (lf_at_ == kUnknown || lf_at_ < from) lf_at_ = position_of(buffer_.get(), from, end_, '\n');
+  if (cr_at_ == kUnknown || cr_at_ < from) cr_at_ = position_of(buffer_.get(), from, end_, '\r');
+  return std::min(lf_at_, cr_at_);
+}
+
 bool LineFile::refill() {
+  lf_at_ = cr_at_ = kUnknown;
   if (eof_ || file_ == nullptr) return false;
   if (begin_ > 0) {
     std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
@@ -88,49 +97,48 @@ std::optional<std::string_view> LineFile::next_line() {
   }
   // Fast path: the whole line lies in the buffer.
   for (;;) {
-    const char* start = buffer_.get() + begin_;
-    const char* stop = find_line_end(start, end_ - begin_);
-    if (stop != nullptr) {
-      last_ = std::string_view(start, static_cast<std::size_t>(stop - start));
-      begin_ = static_cast<std::size_t>(stop - buffer_.get()) + 1;
-      after_cr_ = *stop == '\r';
-      return deliver();
+    const std::size_t stop = line_end_from(begin_);
+    if (stop < end_) {
+      const std::string_view line(buffer_.get() + begin_, stop - begin_);
+      begin_ = stop + 1;
+      after_cr_ = buffer_[stop] == '\r';
+      return deliver(line);
     }
     if (end_ - begin_ == kBufferSize) break;  // a line longer than the buffer
     if (!refill()) {
       if (begin_ == end_) return std::nullopt;
       // A last line without a line end. The refill may have moved it to the buffer's start.
-      last_ = std::string_view(buffer_.get() + begin_, end_ - begin_);
+      const std::string_view line(buffer_.get() + begin_, end_ - begin_);
       begin_ = end_;
-      return deliver();
+      return deliver(line);
     }
   }
   // Slow path: keep the first kMaxLineLength bytes of a long line, read past the rest.
   long_line_.clear();
   for (;;) {
-    const char* start = buffer_.get() + begin_;
-    const std::size_t avail = end_ - begin_;
-    const char* stop = find_line_end(start, avail);
-    const std::size_t take = stop != nullptr ? static_cast<std::size_t>(stop - start) : avail;
+    const std::size_t stop = line_end_from(begin_);
+    const std::size_t take = stop - begin_;
     const std::size_t room = kMaxLineLength - long_line_.size();
-    long_line_.append(start, std::min(take, room));
-    begin_ += take;
-    if (stop != nullptr) {
+    long_line_.append(buffer_.get() + begin_, std::min(take, room));
+    begin_ = stop;
+    if (stop < end_) {
       ++begin_;
-      after_cr_ = *stop == '\r';
+      after_cr_ = buffer_[stop] == '\r';
       break;
     }
     begin_ = end_ = 0;
     if (!refill()) break;
   }
-  last_ = long_line_;
-  return deliver();
+  return deliver(long_line_);
 }
 
-std::string_view LineFile::deliver() {
+// The line is handed back from where it was built, not reloaded from last_ just after it was
+// stored there.
+std::string_view LineFile::deliver(std::string_view line) {
+  last_ = line;
   have_last_ = true;
   ++line_number_;
-  return last_;
+  return line;
 }
 
 }  // namespace corvane

@@ -1,4 +1,5 @@
 // Field rules for single numeric fields: integer and real input, integer and fixed-point output.
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -173,17 +174,98 @@ bool parse_real_field(std::string_view field, std::int32_t decimals, float& out)
   return convert_decimal(negative, std::string_view(digits, ndigits), exponent, out);
 }
 
+namespace {
+
+// "00" to "99": two digits at a time.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+}  // namespace
+
 void format_integer(std::string& out, std::int32_t value, std::int32_t width) {
   char buf[16];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  const auto len = static_cast<std::int32_t>(res.ptr - buf);
-  if (len > width) {
-    out.append(static_cast<std::size_t>(width), '*');
+  if (width <= 0 || width > static_cast<std::int32_t>(sizeof buf)) {
+    const auto res = std::to_chars(buf, buf + sizeof buf, value);
+    const auto len = static_cast<std::int32_t>(res.ptr - buf);
+    if (len > width) {
+      out.append(static_cast<std::size_t>(width), '*');
+      return;
+    }
+    out.append(static_cast<std::size_t>(width - len), ' ');
+    out.append(buf, static_cast<std::size_t>(len));
     return;
   }
-  out.append(static_cast<std::size_t>(width - len), ' ');
-  out.append(buf, static_cast<std::size_t>(len));
+  // A field that fits the local buffer is built in it right to left, two digits at a time, and
+  // appended at once.
+  std::memset(buf, ' ', sizeof buf);
+  char* const end = buf + sizeof buf;
+  char* p = end;
+  std::uint32_t magnitude =
+      value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  while (magnitude >= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (magnitude % 100)], 2);
+    magnitude /= 100;
+  }
+  if (magnitude >= 10) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * magnitude], 2);
+  } else {
+    *--p = static_cast<char>('0' + magnitude);
+  }
+  if (value < 0) *--p = '-';
+  char* const start = end - width;
+  if (p < start) std::memset(start, '*', static_cast<std::size_t>(width));
+  out.append(start, static_cast<std::size_t>(width));
 }
+
+namespace {
+
+// The decimal text of a value rounded to d decimals, as to_chars(fixed, d) writes it (an
+// optional "-", digits, a point and d decimals), for the values whose product with 10^d a
+// double holds exactly: those below 10^9 that a float holds (24 significant bits, and 5^d has
+// at most 14 for d <= 6; the product stays below 2^53). Rounding the exact product to an integer,
+// ties to even, is then the correctly rounded decimal. Nothing when the value is of another kind.
+char* exact_fixed(char* buf, double value, std::int32_t decimals) {
+  static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+  static constexpr std::uint64_t kPower[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+  if (decimals < 1 || decimals > 6 || !(std::fabs(value) < 1e9)) return nullptr;  // also NaN
+  if (static_cast<double>(static_cast<float>(value)) != value) return nullptr;
+  const double scaled = value * kScale[decimals];
+  const bool negative = std::signbit(value);
+  const double magnitude = std::fabs(scaled);
+  auto units = static_cast<std::uint64_t>(magnitude);
+  const double rest = magnitude - static_cast<double>(units);
+  if (rest > 0.5 || (rest == 0.5 && (units & 1u) != 0)) ++units;
+
+  char digits[32];
+  char* const end = digits + sizeof digits;
+  char* p = end;
+  const std::uint64_t power = kPower[decimals];
+  std::uint64_t fraction = units % power;
+  for (std::int32_t k = 0; k < decimals; ++k) {
+    *--p = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  *--p = '.';
+  std::uint64_t whole = units / power;
+  do {
+    *--p = static_cast<char>('0' + whole % 10);
+    whole /= 10;
+  } while (whole != 0);
+  if (negative) *--p = '-';
+  const auto len = static_cast<std::size_t>(end - p);
+  std::memcpy(buf, p, len);
+  return buf + len;
+}
+
+}  // namespace
 
 void format_fixed(std::string& out, double value, std::int32_t width, std::int32_t decimals) {
   if (width <= 0) return;
@@ -192,13 +274,16 @@ void format_fixed(std::string& out, double value, std::int32_t width, std::int32
     return;
   }
   char buf[400];
-  const auto res = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::fixed,
-                                 decimals < 0 ? 0 : decimals);
-  if (res.ec != std::errc()) {
-    out.append(static_cast<std::size_t>(width), '*');
-    return;
+  char* end = exact_fixed(buf, value, decimals);
+  if (end == nullptr) {
+    const auto res = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::fixed,
+                                   decimals < 0 ? 0 : decimals);
+    if (res.ec != std::errc()) {
+      out.append(static_cast<std::size_t>(width), '*');
+      return;
+    }
+    end = res.ptr;
   }
-  char* end = res.ptr;
   if (decimals <= 0) *end++ = '.';  // the point stands even without decimals
   std::string_view text(buf, static_cast<std::size_t>(end - buf));
   std::string_view sign;

@@ -330,7 +330,7 @@ FileSystem& system_files();
 /// is part of the line. A UTF-8 byte-order mark at the very start of the file is skipped. A
 /// line is kept up to kMaxLineLength bytes; the rest of it is read past, never stored. One step
 /// back is possible. Lines are numbered from 1 as they end.
-class LineFile : public LineSource {
+class LineFile final : public LineSource {
  public:
   static constexpr std::size_t kMaxLineLength = 1u << 17;
   explicit LineFile(std::unique_ptr<InputFile> file);
@@ -350,7 +350,8 @@ class LineFile : public LineSource {
  private:
   bool refill();
   bool finish_line_end();
-  std::string_view deliver();
+  std::size_t line_end_from(std::size_t from);
+  std::string_view deliver(std::string_view line);
   std::unique_ptr<InputFile> file_;
   std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0, end_ = 0;
@@ -360,6 +361,8 @@ class LineFile : public LineSource {
   bool have_last_ = false, replay_ = false, eof_ = false, failed_ = false;
   bool started_ = false, after_cr_ = false;
   int errno_ = 0;
+  std::size_t lf_at_ = static_cast<std::size_t>(-1);  // next line feed, or end_; -1 unknown
+  std::size_t cr_at_ = static_cast<std::size_t>(-1);  // next carriage return, or end_
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // Tests of the single-field rules: integer and fixed-point output, integer and real input.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "textio/textio.h"
 
@@ -142,6 +144,50 @@ TEST(TextioFields, FixedOutputAppends) {
   std::string s = "x";
   format_fixed(s, 1.5, 6, 2);
   EXPECT_EQ(s, "x  1.50");
+}
+
+// Float values (the means of the listing are floats) in fields wide enough for their text are
+// exactly the decimal text that to_chars gives; the values run over the ranges that a float
+// with 1 to 6 decimals holds in a double exactly, ties, signs and zeros among them.
+TEST(TextioFields, FixedOutputOfFloatsIsTheExactDecimalText) {
+  std::mt19937 rng(31);
+  std::uniform_int_distribution<std::uint32_t> bits(0, 0xFFFFFFFFu);
+  std::vector<float> values = {0.0f,    -0.0f,        0.0625f,    -0.0625f, 0.1875f,    2.5f,
+                               1.0005f, 0.001953125f, 999999.94f, 1e9f,     -1e9f,      0.5f,
+                               1e-30f,  -1e-30f,      123.456f,   4.0e6f,   16777216.0f};
+  for (int i = 0; i < 50000; ++i) {
+    const float f = std::bit_cast<float>(bits(rng));
+    if (std::isfinite(f) && std::fabs(f) < 2e9f) values.push_back(f);
+    values.push_back(static_cast<float>(i % 5000) * 0.01f);  // means of ring widths
+    values.push_back(static_cast<float>(i) / 64.0f);         // halves, quarters, ... : ties
+  }
+  for (const float f : values) {
+    for (std::int32_t d = 1; d <= 7; ++d) {
+      char buf[400];
+      const auto res =
+          std::to_chars(buf, buf + sizeof buf, static_cast<double>(f), std::chars_format::fixed, d);
+      ASSERT_EQ(res.ec, std::errc());
+      const std::string text(buf, res.ptr);
+      const std::string want = std::string(40 - text.size(), ' ') + text;
+      ASSERT_EQ(fixed_out(f, 40, d), want) << std::setprecision(12) << f << " with " << d;
+    }
+  }
+}
+
+TEST(TextioFields, IntegerOutputOfManyValuesAndWidths) {
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<std::int32_t> any(std::numeric_limits<std::int32_t>::min(),
+                                                  std::numeric_limits<std::int32_t>::max());
+  for (int i = 0; i < 20000; ++i) {
+    const std::int32_t v = i % 2 == 0 ? any(rng) : any(rng) % 100000;
+    const std::string text = std::to_string(v);
+    for (std::int32_t w = 1; w <= 20; ++w) {
+      const auto len = static_cast<std::int32_t>(text.size());
+      const std::string want = len > w ? std::string(static_cast<std::size_t>(w), '*')
+                                       : std::string(static_cast<std::size_t>(w - len), ' ') + text;
+      ASSERT_EQ(int_out(v, w), want) << v << " in I" << w;
+    }
+  }
 }
 
 // --- integer input -------------------------------------------------------------------------

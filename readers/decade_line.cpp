@@ -1,0 +1,58 @@
+// Decade data lines off the hot path: fields that are no plain right-aligned numbers, lines
+// too short for their layout, and the engine's layouts that the column tables stand for.
+#include "readers/decade_line.h"
+
+namespace corvane {
+
+namespace decade {
+
+namespace {
+
+bool general(const char* line, const Field& f, std::int32_t& out) {
+  return parse_integer_field(std::string_view(line + f.start, f.width), out);
+}
+
+}  // namespace
+
+bool read_general(const char* line, LayoutCode code, DecadeLine& out) {
+  if (code == LayoutCode::mr) {
+    const auto& f = kMeasurement.fields;
+    if (!general(line, f[0], out.year)) return false;
+    for (std::size_t k = 0; k < 10; ++k) {
+      if (!general(line, f[1 + k], out.values[k])) return false;
+    }
+    return true;
+  }
+  const auto& f = kIndex.fields;
+  if (!general(line, f[0], out.year)) return false;
+  for (std::size_t k = 0; k < 10; ++k) {
+    std::int32_t count = 0;
+    if (!general(line, f[1 + 2 * k], out.values[k]) || !general(line, f[2 + 2 * k], count)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool read_short(std::string_view line, LayoutCode code, DecadeLine& out) {
+  // Only a line too short for its table is copied, to give it its blanks.
+  char padded[kLineWidth];
+  std::memset(padded, ' ', sizeof padded);
+  std::memcpy(padded, line.data(), std::min(line.size(), sizeof padded));
+  return read_decade_line(std::string_view(padded, sizeof padded), code, out);
+}
+
+}  // namespace decade
+
+bool read_decade_line(std::string_view line, LayoutCode code, DecadeLine& out) {
+  return code == LayoutCode::mr ? read_decade_line<LayoutCode::mr>(line, out)
+                                : read_decade_line<LayoutCode::ir>(line, out);
+}
+
+const Layout& decade_layout(LayoutCode code) {
+  static const Layout measurement{text(8), integer(4), repeat(10, integer(6))};
+  static const Layout index{text(6), integer(4), group(10, {integer(4), integer(3)})};
+  return code == LayoutCode::mr ? measurement : index;
+}
+
+}  // namespace corvane

@@ -1,0 +1,231 @@
+// Internal to the readers: data lines of the two decade layouts, read through column tables
+// fixed at compile time. This is trrw's hot path; the layout engine stays the reference.
+#ifndef CORVANE_READERS_DECADE_LINE_H
+#define CORVANE_READERS_DECADE_LINE_H
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "readers/readers.h"
+
+namespace corvane {
+
+/// The fields of one decade data line.
+struct DecadeLine {
+  SeriesId id{};  ///< measurement: columns 1-8; index: columns 1-6 followed by two blanks
+  std::int32_t year = 0;
+  std::array<std::int32_t, 10> values{};  ///< index layout: the values without their counts
+  bool plain = false;  ///< every number field a plain right-aligned number (or blank)
+};
+
+/// Reads `line` as a data line of the layout `Code`, with exactly the meaning that the layout
+/// engine gives each field through decade_layout(Code): the ID as it stands, the year, the ten
+/// values and (index layout) the ten sample counts by the integer-field rule. Only the first 80
+/// columns count; a shorter line reads as if padded with blanks. A line is read where it lies:
+/// when every field is a plain right-aligned number all its columns are checked at once and
+/// each field is converted from one word; otherwise each field goes through the general integer
+/// rule. False when a field fails to convert (the line is no data line; `out` then holds
+/// nothing of use). Without `head` the ID and the year may be left as they were: they are
+/// still checked, but a reader needs them from the first line of a series only.
+template <LayoutCode Code>
+bool read_decade_line(std::string_view line, DecadeLine& out, bool head = true);
+
+/// read_decade_line for a layout code known only when running.
+bool read_decade_line(std::string_view line, LayoutCode code, DecadeLine& out);
+
+/// The layout of the engine that read_decade_line stands for: a text field (8 columns for
+/// "mr", 6 for "ir"), the 4-column year, then ten 6-column values ("mr") or ten pairs of a
+/// 4-column value and a 3-column count ("ir").
+const Layout& decade_layout(LayoutCode code);
+
+// ---------------------------------------------------------------------------------------------
+// Implementation
+// ---------------------------------------------------------------------------------------------
+
+namespace decade {
+
+/// A number field: its first column (0-based) and its width.
+struct Field {
+  std::uint8_t start;
+  std::uint8_t width;
+};
+
+/// The number fields of a layout, one after the other from column `First` to `Extent`, and
+/// the columns that begin a field (0xFF there): a blank in any other column after a non-blank
+/// makes the field no plain right-aligned number.
+template <std::size_t Fields, std::size_t First, std::size_t Extent>
+struct ColumnTable {
+  static constexpr std::size_t first = First;
+  static constexpr std::size_t extent = Extent;
+  std::array<Field, Fields> fields{};
+  std::array<unsigned char, Extent - First> starts{};
+
+  constexpr explicit ColumnTable(const std::array<Field, Fields>& f) : fields(f) {
+    std::size_t col = First;
+    for (const Field& field : fields) {
+      if (field.start != col || field.width == 0 || field.width > 8) throw "fields must follow";
+      starts[col - First] = 0xFF;
+      col += field.width;
+    }
+    if (col != Extent) throw "fields must end at the extent";
+  }
+};
+
+inline constexpr std::size_t kLineWidth = 80;
+
+/// "mr": ID in columns 1-8, year in 9-12, then ten values of 6 columns.
+inline constexpr auto kMeasurement = [] {
+  std::array<Field, 11> f{};
+  f[0] = {8, 4};
+  for (std::size_t k = 0; k < 10; ++k) f[1 + k] = {static_cast<std::uint8_t>(12 + 6 * k), 6};
+  return ColumnTable<11, 8, 72>(f);
+}();
+
+/// "ir": ID in columns 1-6, year in 7-10, then ten pairs of a 4-column value and a 3-column
+/// count.
+inline constexpr auto kIndex = [] {
+  std::array<Field, 21> f{};
+  f[0] = {6, 4};
+  for (std::size_t k = 0; k < 10; ++k) {
+    f[1 + 2 * k] = {static_cast<std::uint8_t>(10 + 7 * k), 4};
+    f[2 + 2 * k] = {static_cast<std::uint8_t>(14 + 7 * k), 3};
+  }
+  return ColumnTable<21, 6, 80>(f);
+}();
+
+static_assert(kMeasurement.extent <= kLineWidth && kIndex.extent <= kLineWidth);
+
+/// Sixteen columns as one value, through the vector extension of GCC and Clang (the compilers
+/// the program is built with): one instruction handles all sixteen where the target has them.
+using Columns = unsigned char __attribute__((vector_size(16)));
+using ColumnFlags = signed char __attribute__((vector_size(16)));  ///< 0 or -1 per column
+
+template <class V>
+V load(const void* p) {
+  V v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+/// True when every field of the table is a plain right-aligned number: each column a digit,
+/// or a blank that begins its field or follows a blank (a field of blanks reads 0). Sixteen
+/// columns at a time, without a branch; a last group that would run past the extent overlaps
+/// the one before instead.
+template <class Table>
+bool plain_fields(const char* line, const Table& table) {
+  constexpr std::size_t kGroup = sizeof(Columns);
+  constexpr std::size_t span = Table::extent - Table::first;
+  static_assert(span >= kGroup && Table::first >= 1);
+  const char* p = line + Table::first;
+  ColumnFlags plain = ~ColumnFlags{};
+  const auto check = [&](std::size_t off) {
+    const auto c = load<Columns>(p + off);
+    const auto before = load<Columns>(p + off - 1);  // inside the line: first >= 1
+    const auto starts = load<ColumnFlags>(table.starts.data() + off);
+    plain &= (c - static_cast<unsigned char>('0') <= static_cast<unsigned char>(9)) |
+             ((c == static_cast<unsigned char>(' ')) &
+              ((before == static_cast<unsigned char>(' ')) | starts));
+  };
+  for (std::size_t off = 0; off + kGroup <= span; off += kGroup) check(off);
+  if constexpr (span % kGroup != 0) check(span - kGroup);
+  std::uint64_t halves[2];
+  std::memcpy(halves, &plain, sizeof halves);
+  return (halves[0] & halves[1]) == ~std::uint64_t{0};
+}
+
+/// A word loaded from memory with the byte at the lowest address in its lowest bits.
+template <class W>
+W load_little(const char* p) {
+  W w;
+  std::memcpy(&w, p, sizeof w);
+  if constexpr (std::endian::native == std::endian::big) {
+    W r = 0;
+    for (std::size_t k = 0; k < sizeof w; ++k) {
+      r = static_cast<W>((r << 8) | ((w >> (8 * k)) & 0xFF));
+    }
+    w = r;
+  }
+  return w;
+}
+
+/// A plain field of 4 columns: digits after leading blanks, which read as 0 (a blank is 0x20).
+/// Each step joins neighbouring groups of digits by one multiplication.
+inline std::int32_t convert4(const char* start) {
+  std::uint32_t v = load_little<std::uint32_t>(start) & 0x0F0F0F0Fu;
+  v = (v * (10u * 256u + 1u)) >> 8;                      // pairs of digits in bytes 0 and 2
+  v = ((v & 0x00FF00FFu) * (100u * 65536u + 1u)) >> 16;  // four digits
+  return static_cast<std::int32_t>(v);
+}
+
+/// A plain field of 6 columns, from the 8 bytes that end with it (the first two masked off).
+inline std::int32_t convert6(const char* start) {
+  std::uint64_t v = load_little<std::uint64_t>(start - 2) & 0x0F0F0F0F0F0F0000ULL;
+  v = (v * (10u * 256u + 1u)) >> 8;
+  v = ((v & 0x00FF00FF00FF00FFULL) * (100u * 65536u + 1u)) >> 16;
+  v = ((v & 0x0000FFFF0000FFFFULL) * (10000ULL * 4294967296ULL + 1u)) >> 32;
+  return static_cast<std::int32_t>(v);
+}
+
+/// Four values as one, for the vector extension.
+using Quad = std::int32_t __attribute__((vector_size(16)));
+using Pair = std::int32_t __attribute__((vector_size(8)));
+
+/// Stores the ten values in groups (four, four, two) that later loads of the same groups
+/// take straight from the stores.
+inline void store_values(DecadeLine& out, Quad a, Quad b, std::int32_t v8, std::int32_t v9) {
+  const Pair c = {v8, v9};
+  std::memcpy(out.values.data(), &a, sizeof a);
+  std::memcpy(out.values.data() + 4, &b, sizeof b);
+  std::memcpy(out.values.data() + 8, &c, sizeof c);
+}
+
+/// The column table of a layout.
+template <LayoutCode Code>
+constexpr const auto& column_table() {
+  if constexpr (Code == LayoutCode::mr) {
+    return kMeasurement;
+  } else {
+    return kIndex;
+  }
+}
+
+/// Every field by the general integer rule, from a line of at least the layout's extent.
+bool read_general(const char* line, LayoutCode code, DecadeLine& out);
+
+/// A line shorter than the layout's extent, padded with blanks and then read.
+bool read_short(std::string_view line, LayoutCode code, DecadeLine& out);
+
+}  // namespace decade
+
+template <LayoutCode Code>
+inline bool read_decade_line(std::string_view line, DecadeLine& out, bool head) {
+  using namespace decade;
+  constexpr bool measurement = Code == LayoutCode::mr;
+  constexpr const auto& table = column_table<Code>();
+  if (line.size() < table.extent) return read_short(line, Code, out);
+  const char* p = line.data();
+  if (head) {
+    std::memcpy(out.id.data(), p, table.first);  // the ID stands before the first number
+    std::memset(out.id.data() + table.first, ' ', out.id.size() - table.first);
+  }
+  out.plain = plain_fields(p, table);
+  if (!out.plain) return read_general(p, Code, out);
+  if (head) out.year = convert4(p + table.fields[0].start);
+  if constexpr (measurement) {
+    const auto value = [&](std::size_t k) { return convert6(p + table.fields[1 + k].start); };
+    store_values(out, Quad{value(0), value(1), value(2), value(3)},
+                 Quad{value(4), value(5), value(6), value(7)}, value(8), value(9));
+  } else {
+    const auto value = [&](std::size_t k) { return convert4(p + table.fields[1 + 2 * k].start); };
+    store_values(out, Quad{value(0), value(1), value(2), value(3)},
+                 Quad{value(4), value(5), value(6), value(7)}, value(8), value(9));
+  }
+  return true;
+}
+
+}  // namespace corvane
+
+#endif  // CORVANE_READERS_DECADE_LINE_H
