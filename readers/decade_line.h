@@ -18,7 +18,6 @@ struct DecadeLine {
   SeriesId id{};  ///< measurement: columns 1-8; index: columns 1-6 followed by two blanks
   std::int32_t year = 0;
   std::array<std::int32_t, 10> values{};  ///< index layout: the values without their counts
-  bool plain = false;  ///< every number field a plain right-aligned number (or blank)
 };
 
 /// Reads `line` as a data line of the layout `Code`, with exactly the meaning that the layout
@@ -211,8 +210,7 @@ inline bool read_decade_line(std::string_view line, DecadeLine& out, bool head) 
     std::memcpy(out.id.data(), p, table.first);  // the ID stands before the first number
     std::memset(out.id.data() + table.first, ' ', out.id.size() - table.first);
   }
-  out.plain = plain_fields(p, table);
-  if (!out.plain) return read_general(p, Code, out);
+  if (!plain_fields(p, table)) return read_general(p, Code, out);
   if (head) out.year = convert4(p + table.fields[0].start);
   if constexpr (measurement) {
     const auto value = [&](std::size_t k) { return convert6(p + table.fields[1 + k].start); };

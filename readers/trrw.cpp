@@ -57,7 +57,17 @@ bool any_marker(const std::array<std::int32_t, 10>& v) {
   return (words[0] | words[1] | words[2]) != 0;
 }
 
+// Whether every number field of the line is a plain right-aligned number, for an observer,
+// which then need not look closer at the fields (a line shorter than the layout: not looked).
 template <LayoutCode Code>
+bool plain_line(std::string_view line) {
+  constexpr const auto& table = decade::column_table<Code>();
+  return line.size() >= table.extent && decade::plain_fields(line.data(), table);
+}
+
+// With kObserved the observer is told every decision and the limits are read past; without,
+// the reader is the run's, with no trace of an observer in it.
+template <LayoutCode Code, bool kObserved>
 ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
                       std::span<float> values, std::int32_t& counter, Services& io, int handle,
                       bool& self_describing, ReaderObserver* observer) {
@@ -87,9 +97,10 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     if (stored == 0 && line.size() == kLineWidth && line[kLineWidth - 1] == '#') {
       std::array<char, kLineWidth> title;
       std::memcpy(title.data(), line.data(), kLineWidth);
-      if (observer != nullptr) observer->title_line(*got);
+      if constexpr (kObserved) observer->title_line(*got);
       io.step_back(handle);
-      const ReadLimit limit = datar(title, n, values, first_year, io, handle, observer);
+      const ReadLimit limit =
+          datar(title, n, values, first_year, io, handle, kObserved ? observer : nullptr);
       std::memcpy(id.data(), title.data(), id.size());
       self_describing = true;
       if (n == kEndOfFile) counter = kEndOfFile;
@@ -97,10 +108,10 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     }
 
     // An observer is told every line's year, so every line's head is read for it.
-    if (!read_decade_line<Code>(line, fields, data_lines == 0 || observer != nullptr)) {
-      if (observer != nullptr) observer->text_line(*got, data_lines > 0);
+    if (!read_decade_line<Code>(line, fields, kObserved || data_lines == 0)) {
+      if constexpr (kObserved) observer->text_line(*got, data_lines > 0);
       if (++text_lines > kMaxTextLines) {
-        if (observer == nullptr) return ReadLimit::text_lines;
+        if constexpr (!kObserved) return ReadLimit::text_lines;
         observer->limit(ReadLimit::text_lines);  // a check counts afresh and goes on
         text_lines = 0;
       }
@@ -111,11 +122,10 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     const bool marker = any_marker<Code>(v);
     if (++data_lines > 1 && !marker) {
       // A full line of values: the common case.
-      if (observer != nullptr) {
-        observer->data_line(*got, fields.year, v, {0, 10, 10}, fields.plain);
-      }
-      if (stored + 10 > capacity || passing_over) {
-        if (observer == nullptr) return ReadLimit::values;
+      if constexpr (kObserved)
+        observer->data_line(*got, fields.year, v, {0, 10, 10}, plain_line<Code>(*got));
+      if (stored + 10 > capacity || (kObserved && passing_over)) {
+        if constexpr (!kObserved) return ReadLimit::values;
         // A check reads on to the series' end, storing nothing more.
         if (!passing_over) observer->limit(ReadLimit::values);
         passing_over = true;
@@ -145,11 +155,10 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     // series.
     std::int32_t end = from;
     while (end < to && !is_marker<Code>(v[static_cast<std::size_t>(end)])) ++end;
-    if (observer != nullptr) {
-      observer->data_line(*got, fields.year, v, {from, to, end}, fields.plain);
-    }
-    if (stored + end - from > capacity || passing_over) {
-      if (observer == nullptr) return ReadLimit::values;
+    if constexpr (kObserved)
+      observer->data_line(*got, fields.year, v, {from, to, end}, plain_line<Code>(*got));
+    if (stored + end - from > capacity || (kObserved && passing_over)) {
+      if constexpr (!kObserved) return ReadLimit::values;
       if (!passing_over) observer->limit(ReadLimit::values);
       passing_over = true;
     } else {
@@ -160,7 +169,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     }
     if (end == to) continue;
     n = stored;
-    if (passing_over) return ReadLimit::values;
+    if (kObserved && passing_over) return ReadLimit::values;
     if (measurement && v[static_cast<std::size_t>(end)] == -9999) {
       for (std::int32_t i = 0; i < stored; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
     }
@@ -191,11 +200,17 @@ ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::spa
                std::int32_t& counter, Services& io, int handle, LayoutCode code,
                bool& self_describing, ReaderObserver* observer) {
   if (code == LayoutCode::mr) {
-    return read_series<LayoutCode::mr>(id, first_year, n, values, counter, io, handle,
-                                       self_describing, observer);
+    return observer != nullptr
+               ? read_series<LayoutCode::mr, true>(id, first_year, n, values, counter, io, handle,
+                                                   self_describing, observer)
+               : read_series<LayoutCode::mr, false>(id, first_year, n, values, counter, io, handle,
+                                                    self_describing, nullptr);
   }
-  return read_series<LayoutCode::ir>(id, first_year, n, values, counter, io, handle,
-                                     self_describing, observer);
+  return observer != nullptr
+             ? read_series<LayoutCode::ir, true>(id, first_year, n, values, counter, io, handle,
+                                                 self_describing, observer)
+             : read_series<LayoutCode::ir, false>(id, first_year, n, values, counter, io, handle,
+                                                  self_describing, nullptr);
 }
 
 }  // namespace corvane
