@@ -10,39 +10,39 @@ namespace {
 const Layout& banner() {
   static const Layout layout{
       line_break(),
-      blanks(13), literal("Program Corvane reports the contents of"), line_break(),
-      blanks(13), literal("of decade format Ring-Width data files and/or "), line_break(),
-      blanks(13), literal("VELMOR Chronology files."), line_break(),
+      indent(), literal("Program Corvane reports the contents of"), line_break(),
+      indent(), literal("of decade format Ring-Width data files and/or "), line_break(),
+      indent(), literal("VELMOR Chronology files."), line_break(),
       line_break(),
-      blanks(13), literal("Current dimentions are:"), line_break(),
-      blanks(13), literal("  Max: records in a single file = "), integer(8), line_break(),
-      blanks(13), literal("  Max: record length            = "), integer(8), line_break(),
-      blanks(13), literal("  Max: files                    = "), integer(8), line_break()};
+      indent(), literal("Current dimentions are:"), line_break(),
+      indent(), literal("  Max: records in a single file = "), integer(8), line_break(),
+      indent(), literal("  Max: record length            = "), integer(8), line_break(),
+      indent(), literal("  Max: files                    = "), integer(8), line_break()};
   return layout;
 }
 
 const Layout& list_question() {
   static const Layout layout{
       line_break(),
-      blanks(13), literal("Read in file names from a .lst file?"), line_break(),
-      blanks(13), literal("  [ This is a simple text file containing one "), line_break(),
-      blanks(13), literal("         column of data file names.           ]"), line_break()};
+      indent(), literal("Read in file names from a .lst file?"), line_break(),
+      indent(), literal("  [ This is a simple text file containing one "), line_break(),
+      indent(), literal("         column of data file names.           ]"), line_break()};
   return layout;
 }
 // clang-format on
 
 const Layout& logical_prompt() {
-  static const Layout layout{blanks(13), literal("Answer [T]rue or [F]alse :  "), hold()};
+  static const Layout layout{indent(), literal("Answer [T]rue or [F]alse :  "), hold()};
   return layout;
 }
 
 const Layout& list_name_prompt() {
-  static const Layout layout{line_break(), blanks(13), literal("List- file name ==> "), hold()};
+  static const Layout layout{line_break(), indent(), literal("List- file name ==> "), hold()};
   return layout;
 }
 
 const Layout& file_name_prompt() {
-  static const Layout layout{line_break(), blanks(13), literal("Enter file name :  "), hold()};
+  static const Layout layout{line_break(), indent(), literal("Enter file name :  "), hold()};
   return layout;
 }
 
@@ -52,12 +52,12 @@ const Layout& name_field() {
 }
 
 const Layout& opening_files() {
-  static const Layout layout{line_break(), blanks(13), literal("Openning files:")};
+  static const Layout layout{line_break(), indent(), literal("Openning files:")};
   return layout;
 }
 
 const Layout& list_echo() {
-  static const Layout layout{blanks(13), integer(4), blanks(1), text()};
+  static const Layout layout{indent(), integer(4), blanks(1), text()};
   return layout;
 }
 
@@ -67,21 +67,22 @@ const Layout& missing_file() {
   return layout;
 }
 
-const Layout& input_file_line(std::int32_t indent) {
+// The input line of the report (one blank before it) or of the console (the indent).
+const Layout& input_file_line(int handle) {
   static const Layout report{line_break(), blanks(1), literal("Input file for this run : "),
                              text()};
-  static const Layout console{line_break(), blanks(13), literal("Input file for this run : "),
+  static const Layout console{line_break(), indent(), literal("Input file for this run : "),
                               text()};
-  return indent == 1 ? report : console;
+  return handle == kConsole ? console : report;
 }
 
 const Layout& layout_question() {
-  static const Layout layout{line_break(), blanks(13), literal("Measurements or Chronologies?")};
+  static const Layout layout{line_break(), indent(), literal("Measurements or Chronologies?")};
   return layout;
 }
 
 const Layout& layout_prompt() {
-  static const Layout layout{blanks(13), literal("[1] rrw  [2] crn  : "), hold()};
+  static const Layout layout{indent(), literal("[1] rrw  [2] crn  : "), hold()};
   return layout;
 }
 
@@ -155,8 +156,8 @@ void open_report(Services& io, Intake& intake) {
   refuse_collisions(io, intake);
   io.open_for_writing(kReportHandle, intake.report_name);
   const Value name[] = {std::string_view(intake.input_name)};
-  io.write_line(kReportHandle, input_file_line(1), name);
-  io.write_line(kConsole, input_file_line(13), name);
+  io.write_line(kReportHandle, input_file_line(kReportHandle), name);
+  io.write_line(kConsole, input_file_line(kConsole), name);
 }
 
 void ask_layout(Services& io, Intake& intake) {
@@ -206,7 +207,7 @@ bool same_file(FileSystem& files, std::string_view a, std::string_view b) {
 
 void write_input_line(Services& io, int handle, std::string_view input_name) {
   const Value name[] = {input_name};
-  io.write_line(handle, input_file_line(handle == kConsole ? 13 : 1), name);
+  io.write_line(handle, input_file_line(handle), name);
 }
 
 void run_intake(Services& io, Intake& intake) {

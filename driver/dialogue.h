@@ -17,6 +17,10 @@ inline constexpr std::int32_t kMaxSeries = 15000;
 /// Files shown in the banner; a list file supplies at most kMaxListNames.
 inline constexpr std::int32_t kMaxFiles = 400;
 inline constexpr std::int32_t kMaxListNames = 399;
+/// Blanks before every line of the dialogue and of the closing lines on the console.
+inline constexpr std::int32_t kConsoleIndent = 13;
+/// The console's indent as a layout item.
+inline Item indent() { return blanks(kConsoleIndent); }
 /// Width of every file name field.
 inline constexpr std::size_t kNameWidth = 40;
 

@@ -2,6 +2,7 @@
 #include "driver/listing.h"
 
 #include <cmath>
+#include <memory>
 
 namespace corvane {
 
@@ -58,13 +59,16 @@ void both(Services& io, const Intake& intake, const Layout& layout,
 
 }  // namespace
 
-Catalogue::Catalogue()
-    : ID(kMaxSeries),
-      IYR(kMaxSeries),
-      LYR(kMaxSeries),
-      N(kMaxSeries),
-      mean(kMaxSeries),
-      file(kMaxSeries) {}
+Catalogue::Catalogue() {
+  // Room for every series a run may hold, taken at once; entries are appended as series come.
+  const auto room = static_cast<std::size_t>(kMaxSeries);
+  ID.reserve(room);
+  IYR.reserve(room);
+  LYR.reserve(room);
+  N.reserve(room);
+  mean.reserve(room);
+  file.reserve(room);
+}
 
 namespace {
 
@@ -104,7 +108,9 @@ float series_mean(std::span<const float> values) {
 }
 
 std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
-  std::vector<float> values(kMaxValues);
+  // The reader writes every value before it is read: the buffer needs no filling.
+  const std::unique_ptr<float[]> buffer(new float[kMaxValues]);
+  const std::span<float> values(buffer.get(), static_cast<std::size_t>(kMaxValues));
   std::string line;
   line.reserve(64);
   std::int32_t counter = 0;
@@ -146,20 +152,20 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
                         "\" holds more; the run stops without its summary.",
                     kExitStopped);
       }
-      const auto i = static_cast<std::size_t>(catalogue.count);
-      catalogue.ID[i] = id;
-      catalogue.IYR[i] = first_year;
-      catalogue.N[i] = n;
-      catalogue.LYR[i] = first_year + n - 1;
-      catalogue.file[i] = k;
+      const std::int32_t last_year = first_year + n - 1;
+      catalogue.ID.push_back(id);
+      catalogue.IYR.push_back(first_year);
+      catalogue.N.push_back(n);
+      catalogue.LYR.push_back(last_year);
+      catalogue.file.push_back(k);
       if (n > 0) {
         const float mean =
             series_mean(std::span<const float>(values.data(), static_cast<std::size_t>(n)));
-        catalogue.mean[i] = mean;
-        build_series_line(line, file_series, id, first_year, catalogue.LYR[i], n, &mean);
+        catalogue.mean.push_back(mean);
+        build_series_line(line, file_series, id, first_year, last_year, n, &mean);
       } else {
-        catalogue.mean[i] = 0.0f;
-        build_series_line(line, file_series, id, first_year, catalogue.LYR[i], n, nullptr);
+        catalogue.mean.push_back(0.0f);
+        build_series_line(line, file_series, id, first_year, last_year, n, nullptr);
       }
       io.put(kReportHandle, line);
       if (!intake.quiet) io.put(kConsole, line);

@@ -10,7 +10,7 @@
 namespace corvane {
 
 /// One entry per series of the whole run, in reading order, as parallel lists with room for
-/// kMaxSeries entries, allocated once.
+/// kMaxSeries entries, allocated once; each list holds `count` entries.
 struct Catalogue {
   Catalogue();
   std::vector<SeriesId> ID;

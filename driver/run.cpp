@@ -14,10 +14,10 @@ namespace corvane {
 namespace {
 
 const Layout& closing_lines() {
-  static const Layout layout{blanks(13),   literal("Normal termination of program"),
-                             line_break(), blanks(13),
+  static const Layout layout{indent(),     literal("Normal termination of program"),
+                             line_break(), indent(),
                              integer(4),   literal(" files "),
-                             line_break(), blanks(13),
+                             line_break(), indent(),
                              integer(10),  literal(" records ")};
   return layout;
 }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "textio/field_rules.h"
+#include "textio/layout_plan.h"
 #include "textio/textio.h"
 
 namespace corvane {
@@ -47,22 +48,34 @@ bool takes_value(Item::Kind k) {
 }
 }  // namespace
 
-Layout::Layout(std::initializer_list<Item> items) : Layout(std::vector<Item>(items)) {}
+namespace {
 
-Layout::Layout(const std::vector<Item>& items) {
-  flatten(items, true);
-  holds_ = !steps_.empty() && steps_.back().kind == Item::Kind::hold;
-  // Resuming from a part without fields would never use another value: resume from the start.
-  bool fields_after = false;
-  for (std::size_t i = resume_; i < steps_.size(); ++i) fields_after |= takes_value(steps_[i].kind);
-  if (!fields_after) resume_ = 0;
-  place_fields();
+using Plan = detail::LayoutPlan;
+using Step = Plan::Step;
+using PlacedField = Plan::PlacedField;
+
+void flatten(Plan& plan, const std::vector<Item>& items, bool top) {
+  for (const Item& item : items) {
+    if (item.kind == Item::Kind::repeat) {
+      if (top && item.bracketed) plan.resume = plan.steps.size();
+      for (std::int32_t k = 0; k < item.count; ++k) flatten(plan, item.children, false);
+      continue;
+    }
+    if (plan.steps.size() >= kMaxSteps) throw std::length_error("layout too large");
+    Step s{item.kind, item.width, item.decimals, 0};
+    if (item.kind == Item::Kind::literal) {
+      s.text_index = static_cast<std::uint32_t>(plan.texts.size());
+      plan.texts.push_back(item.text);
+    }
+    if (takes_value(item.kind)) ++plan.field_count;
+    plan.steps.push_back(s);
+  }
 }
 
-void Layout::place_fields() {
+void place_fields(Plan& plan) {
   std::vector<PlacedField> placed;
   std::int64_t col = 0;
-  for (const Step& s : steps_) {
+  for (const Step& s : plan.steps) {
     switch (s.kind) {
       case Item::Kind::line_break:
       case Item::Kind::text:
@@ -96,38 +109,50 @@ void Layout::place_fields() {
     }
     if (col > INT32_MAX / 2) return;
   }
-  placed_ = std::move(placed);
+  plan.placed = std::move(placed);
 }
 
-void Layout::flatten(const std::vector<Item>& items, bool top) {
-  for (const Item& item : items) {
-    if (item.kind == Item::Kind::repeat) {
-      if (top && item.bracketed) resume_ = steps_.size();
-      for (std::int32_t k = 0; k < item.count; ++k) flatten(item.children, false);
-      continue;
-    }
-    if (steps_.size() >= kMaxSteps) throw std::length_error("layout too large");
-    Step s{item.kind, item.width, item.decimals, 0};
-    if (item.kind == Item::Kind::literal) {
-      s.text_index = static_cast<std::uint32_t>(texts_.size());
-      texts_.push_back(item.text);
-    }
-    if (takes_value(item.kind)) ++field_count_;
-    steps_.push_back(s);
-  }
+const std::shared_ptr<const Plan>& empty_plan() {
+  static const std::shared_ptr<const Plan> plan = std::make_shared<const Plan>();
+  return plan;
 }
+
+}  // namespace
+
+Layout::Layout() : plan_(empty_plan()) {}
+
+Layout::Layout(std::initializer_list<Item> items) : Layout(std::vector<Item>(items)) {}
+
+Layout::Layout(const std::vector<Item>& items) {
+  auto plan = std::make_shared<Plan>();
+  flatten(*plan, items, true);
+  plan->holds = !plan->steps.empty() && plan->steps.back().kind == Item::Kind::hold;
+  // Resuming from a part without fields would never use another value: resume from the start.
+  bool fields_after = false;
+  for (std::size_t i = plan->resume; i < plan->steps.size(); ++i) {
+    fields_after |= takes_value(plan->steps[i].kind);
+  }
+  if (!fields_after) plan->resume = 0;
+  place_fields(*plan);
+  plan_ = std::move(plan);
+}
+
+bool Layout::has_fields() const { return plan_->field_count > 0; }
+
+bool Layout::holds() const { return plan_->holds; }
 
 std::int32_t Layout::lines_for(std::int64_t values) const {
-  if (values <= 0 || field_count_ == 0) return 0;
+  const Plan& p = *plan_;
+  if (values <= 0 || p.field_count == 0) return 0;
   std::int32_t lines = 1;
   std::size_t i = 0;
   for (;;) {
-    if (i == steps_.size()) {
+    if (i == p.steps.size()) {
       ++lines;
-      i = resume_;
+      i = p.resume;
       continue;
     }
-    const Step& s = steps_[i++];
+    const Step& s = p.steps[i++];
     if (s.kind == Item::Kind::line_break) {
       ++lines;
     } else if (takes_value(s.kind) && --values == 0) {
@@ -150,7 +175,7 @@ void place(std::string& out, std::size_t line_start, std::size_t col, std::strin
   out.append(text.substr(overlap));
 }
 
-void format_value(std::string& out, const Layout::Step& s, const Value& v) {
+void format_value(std::string& out, const Step& s, const Value& v) {
   switch (s.kind) {
     case Item::Kind::integer:
       if (v.kind == Value::Kind::integer) {
@@ -188,7 +213,7 @@ void format_value(std::string& out, const Layout::Step& s, const Value& v) {
 }  // namespace
 
 void render_layout(std::string& out, const Layout& layout, std::span<const Value> values) {
-  const auto steps = layout.steps();
+  const auto steps = std::span<const Step>(layout.plan().steps);
   std::size_t line_start = out.size();
   std::size_t col = 0;
   std::size_t vi = 0;
@@ -203,13 +228,13 @@ void render_layout(std::string& out, const Layout& layout, std::span<const Value
     if (i == steps.size()) {
       if (vi < values.size() && layout.has_fields()) {
         end_line();
-        i = layout.resume_step();
+        i = layout.plan().resume;
         continue;
       }
       if (!layout.holds()) end_line();
       return;
     }
-    const Layout::Step& s = steps[i++];
+    const Step& s = steps[i++];
     switch (s.kind) {
       case Item::Kind::blanks:
         if (out.size() - line_start == col) {
@@ -220,7 +245,7 @@ void render_layout(std::string& out, const Layout& layout, std::span<const Value
         col += static_cast<std::size_t>(std::max(s.width, 0));
         break;
       case Item::Kind::literal: {
-        const std::string_view t = layout.literal_text(s);
+        const std::string_view t = layout.plan().literal_text(s);
         place(out, line_start, col, t);
         col += t.size();
         break;
@@ -333,7 +358,7 @@ ReadResult read_impl(NextLine&& next_line, const Layout& layout, std::span<const
   }
   std::string_view line = *got;
   r.lines = 1;
-  const auto steps = layout.steps();
+  const auto steps = std::span<const Step>(layout.plan().steps);
   std::size_t i = 0;
   std::size_t col = 0;
   auto new_line = [&]() -> bool {
@@ -350,10 +375,10 @@ ReadResult read_impl(NextLine&& next_line, const Layout& layout, std::span<const
         r.outcome = ReadOutcome::end_of_file;
         return r;
       }
-      i = layout.resume_step();
+      i = layout.plan().resume;
       continue;
     }
-    const Layout::Step& s = steps[i++];
+    const Step& s = steps[i++];
     switch (s.kind) {
       case Item::Kind::blanks:
         col += static_cast<std::size_t>(std::max(s.width, 0));
@@ -439,7 +464,7 @@ namespace {
 // layout's first pass fills. This is the readers' hot path: no cursor, no per-step dispatch.
 bool read_placed(std::string_view line, const Layout& layout, std::span<const Var> vars,
                  ReadResult& r) {
-  const auto fields = layout.placed_fields();
+  const auto fields = std::span<const PlacedField>(layout.plan().placed);
   std::size_t total = 0;
   for (const Var& v : vars)
     total += v.kind == Var::Kind::text ? 1 : static_cast<std::size_t>(std::max(v.count, 0));
@@ -447,14 +472,14 @@ bool read_placed(std::string_view line, const Layout& layout, std::span<const Va
   r = ReadResult{};
   r.lines = 1;
   std::size_t f = 0;
-  const auto fail = [&](const Layout::PlacedField& pf) {
+  const auto fail = [&](const PlacedField& pf) {
     r.outcome = ReadOutcome::conversion_failure;
     r.failed_column = pf.column + 1;
     return true;
   };
   for (const Var& v : vars) {
     if (v.kind == Var::Kind::text) {
-      const Layout::PlacedField& pf = fields[f++];
+      const PlacedField& pf = fields[f++];
       if (pf.kind != Item::Kind::text_width) return fail(pf);
       store_text(v, line, static_cast<std::size_t>(pf.column), static_cast<std::size_t>(pf.width));
       ++r.values;
@@ -464,7 +489,7 @@ bool read_placed(std::string_view line, const Layout& layout, std::span<const Va
       // Integer fields into integer variables: the decade lines.
       auto* out = static_cast<std::int32_t*>(v.p);
       for (std::int32_t e = 0; e < v.count; ++e) {
-        const Layout::PlacedField& pf = fields[f++];
+        const PlacedField& pf = fields[f++];
         if (pf.kind != Item::Kind::integer) return fail(pf);
         const auto end = static_cast<std::size_t>(pf.column) + static_cast<std::size_t>(pf.width);
         std::uint32_t fast = 0;
@@ -486,7 +511,7 @@ bool read_placed(std::string_view line, const Layout& layout, std::span<const Va
       continue;
     }
     for (std::int32_t e = 0; e < v.count; ++e) {
-      const Layout::PlacedField& pf = fields[f++];
+      const PlacedField& pf = fields[f++];
       const std::string_view field = field_at(line, static_cast<std::size_t>(pf.column), pf.width);
       float* out = static_cast<float*>(v.p) + e;
       if (pf.kind == Item::Kind::integer) {

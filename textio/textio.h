@@ -131,56 +131,31 @@ inline constexpr std::string_view kIllegalCharacter = "Illegal character in nume
 // Layout
 // ---------------------------------------------------------------------------------------------
 
-/// A prepared layout: the items flattened once into a list of steps, with the step from which
-/// the layout is taken up again when the values outlast it (the last bracketed group that
-/// stands directly in the layout, or its beginning). Immutable after construction.
+namespace detail {
+struct LayoutPlan;
+}
+
+/// A prepared layout: the items flattened once, with the step from which the layout is taken
+/// up again when the values outlast it (the last bracketed group that stands directly in the
+/// layout, or its beginning). Immutable after construction; copies share what was prepared.
 class Layout {
  public:
-  Layout() = default;
+  Layout();
   Layout(std::initializer_list<Item> items);
   explicit Layout(const std::vector<Item>& items);
 
-  /// One flattened step. Repetitions are expanded; columns of natural-width text fields are
-  /// only known when applied.
-  struct Step {
-    Item::Kind kind;
-    std::int32_t width;
-    std::int32_t decimals;
-    std::uint32_t text_index;  // literal: index into texts_
-  };
-
-  std::span<const Step> steps() const { return steps_; }
-  std::size_t resume_step() const { return resume_; }
-  std::string_view literal_text(const Step& s) const { return texts_[s.text_index]; }
   /// True when the layout holds at least one field that takes a value.
-  bool has_fields() const { return field_count_ > 0; }
+  bool has_fields() const;
   /// True when the layout ends with a hold.
-  bool holds() const { return holds_; }
-
+  bool holds() const;
   /// The number of lines that reading `values` values by this layout spans (0 for none).
   std::int32_t lines_for(std::int64_t values) const;
 
-  /// A field at a column known in advance: layouts of one line whose columns do not depend on
-  /// the variables (no line breaks, no natural-width text) are read through these directly.
-  struct PlacedField {
-    Item::Kind kind;
-    std::int32_t column;  // 0-based
-    std::int32_t width;
-    std::int32_t decimals;
-    std::uint8_t word;  // 4 or 8: the field can be read as a word ending at its last column
-  };
-  /// The fields of one pass, when the layout is of that kind; empty otherwise.
-  std::span<const PlacedField> placed_fields() const { return placed_; }
+  /// What the engine applies (textio/layout_plan.h, internal to textio/).
+  const detail::LayoutPlan& plan() const { return *plan_; }
 
  private:
-  void flatten(const std::vector<Item>& items, bool top);
-  void place_fields();
-  std::vector<Step> steps_;
-  std::vector<PlacedField> placed_;
-  std::vector<std::string> texts_;
-  std::size_t resume_ = 0;
-  std::int32_t field_count_ = 0;
-  bool holds_ = false;
+  std::shared_ptr<const detail::LayoutPlan> plan_;
 };
 
 /// Parses a field description of the parenthesised notation that self-describing series carry,

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "textio/layout_plan.h"
 #include "textio/textio.h"
 
 namespace corvane {
@@ -18,7 +19,7 @@ namespace {
 // The steps of a layout as a short text, e.g. "F8.3 F8.3 X2 I5".
 std::string shape(const Layout& l) {
   std::string s;
-  for (const Layout::Step& st : l.steps()) {
+  for (const detail::LayoutPlan::Step& st : l.plan().steps) {
     if (!s.empty()) s += ' ';
     switch (st.kind) {
       case Item::Kind::real:
