@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/handles.h"
 #include "memory_console.h"
 #include "readers/readers.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bench/generate.h"
+#include "driver/handles.h"
 #include "memory_console.h"
 #include "readers/readers.h"
 

@@ -130,7 +130,7 @@ std::string counted(std::int64_t n, std::string_view one, std::string_view many)
 std::int32_t block_of(std::int32_t year) { return year - (((year % 10) + 10) % 10); }
 
 bool is_marker(bool measurement, std::int32_t v) {
-  return measurement ? v == 999 || v == -9999 : v >= 9990;
+  return measurement ? v == kHundredthsEnd || v == kThousandthsEnd : v >= kIndexEnd;
 }
 
 std::string id_text(const SeriesId& id) {
@@ -420,8 +420,8 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
     } else if (marker != first_marker_ && !mixed_told_) {
       mixed_told_ = true;
       const auto unit = [](std::int32_t m) {
-        return m == 999 ? std::string("999 (hundredths of a millimetre)")
-                        : std::string("-9999 (thousandths of a millimetre)");
+        return m == kHundredthsEnd ? std::string("999 (hundredths of a millimetre)")
+                                   : std::string("-9999 (thousandths of a millimetre)");
       };
       add(at, Code::mixed_precision,
           "series " + series() + " is closed by " + unit(marker) +

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/handles.h"
 #include "readers/readers.h"
 #include "textio/textio.h"
 

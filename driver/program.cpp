@@ -73,7 +73,7 @@ int program_main(std::span<const std::string_view> args, Console& console, FileS
         run_from_command_line(io, console, cl);
       }
     } catch (const RunEnd& end) {
-      status = end.status;
+      status = end.why == RunEnd::Why::failed ? kExitFailure : end.status;
     }
   } catch (const std::bad_alloc&) {
     console.write_error(" *** Run-time error\n     Out of memory\n");

@@ -5,6 +5,7 @@
 #include <span>
 #include <string_view>
 
+#include "driver/handles.h"
 #include "textio/textio.h"
 
 namespace corvane {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "check/check.h"
+#include "driver/handles.h"
 #include "fuzz/fuzz_util.h"
 #include "readers/readers.h"
 

@@ -2,6 +2,7 @@
 #include <array>
 #include <memory>
 
+#include "driver/handles.h"
 #include "fuzz/fuzz_util.h"
 #include "readers/readers.h"
 
@@ -28,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (n < 0 || n > kMaxValues) std::abort();
     }
   } catch (const RunEnd& end) {
-    if (end.status != kExitStopped) std::abort();
+    if (end.why != RunEnd::Why::stopped || end.status != kExitStopped) std::abort();
   }
   if (values[kMaxValues] != 12345.0f) std::abort();
   return 0;

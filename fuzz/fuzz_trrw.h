@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "driver/handles.h"
 #include "fuzz/fuzz_util.h"
 #include "readers/readers.h"
 
@@ -36,7 +37,8 @@ inline int read_all(const std::uint8_t* data, std::size_t size, LayoutCode code)
     }
     if (n != kEndOfFile || counter != kEndOfFile) std::abort();
   } catch (const RunEnd& end) {
-    if (end.status != kExitStopped) std::abort();  // only a reader's stop may end it
+    if (end.why != RunEnd::Why::stopped || end.status != kExitStopped)
+      std::abort();  // only a reader's stop may end it
   }
   if (values[kMaxValues] != 12345.0f) std::abort();
   return 0;

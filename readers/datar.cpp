@@ -23,6 +23,20 @@ void message(Services& io, std::string_view text) {
   io.put(kConsole, "\n");
 }
 
+// The layout of a format text, prepared once for the last text met: the series of a file
+// nearly always share one, and a layout is not prepared for each again.
+const std::optional<Layout>& description_of(std::string_view format) {
+  static std::string last_text;
+  static std::optional<Layout> last;
+  static bool known = false;
+  if (!known || format != last_text) {
+    last = parse_description(format);
+    last_text.assign(format);
+    known = true;
+  }
+  return last;
+}
+
 }  // namespace
 
 ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
@@ -55,7 +69,7 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
 
   first_year = year;
   if (observer != nullptr) observer->count_line(title, count, std::string_view(format, 8));
-  const std::optional<Layout> description = parse_description(std::string_view(format, 8));
+  const std::optional<Layout>& description = description_of(std::string_view(format, 8));
   if (!description) {
     message(io, ">> sbr datar:  bad format text");
     if (observer != nullptr) observer->condition(SelfDescribingCondition::bad_format, 0, 0);

@@ -19,6 +19,12 @@ inline constexpr std::int32_t kMaxTextLines = 25;
 /// The value count and series counter that report the end of a file.
 inline constexpr std::int32_t kEndOfFile = -999;
 
+/// End markers of the decade layouts: a measurement series ends at 999 (its values in
+/// hundredths) or -9999 (in thousandths); an index series at any value of 9990 or more.
+inline constexpr std::int32_t kHundredthsEnd = 999;
+inline constexpr std::int32_t kThousandthsEnd = -9999;
+inline constexpr std::int32_t kIndexEnd = 9990;
+
 /// The two decade layouts: "mr" measurements (ten 6-column values a line, closed by 999 or
 /// -9999), "ir" indices (ten 4-column values with 3-column counts, closed by 9990 or more).
 enum class LayoutCode : std::uint8_t { mr, ir };

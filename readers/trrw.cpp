@@ -27,9 +27,9 @@ std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; 
 template <LayoutCode Code>
 bool is_marker(std::int32_t v) {
   if constexpr (Code == LayoutCode::mr) {
-    return v == 999 || v == -9999;
+    return v == kHundredthsEnd || v == kThousandthsEnd;
   } else {
-    return v >= 9990;
+    return v >= kIndexEnd;
   }
 }
 
@@ -45,11 +45,12 @@ bool any_marker(const std::array<std::int32_t, 10>& v) {
   Quad found;
   Pair found_c;
   if constexpr (Code == LayoutCode::mr) {
-    found = (a == 999) | (a == -9999) | (b == 999) | (b == -9999);
-    found_c = (c == 999) | (c == -9999);
+    found = (a == kHundredthsEnd) | (a == kThousandthsEnd) | (b == kHundredthsEnd) |
+            (b == kThousandthsEnd);
+    found_c = (c == kHundredthsEnd) | (c == kThousandthsEnd);
   } else {
-    found = (a >= 9990) | (b >= 9990);
-    found_c = c >= 9990;
+    found = (a >= kIndexEnd) | (b >= kIndexEnd);
+    found_c = c >= kIndexEnd;
   }
   std::uint64_t words[3];
   std::memcpy(words, &found, sizeof found);
@@ -170,7 +171,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     if (end == to) continue;
     n = stored;
     if (kObserved && passing_over) return ReadLimit::values;
-    if (measurement && v[static_cast<std::size_t>(end)] == -9999) {
+    if (measurement && v[static_cast<std::size_t>(end)] == kThousandthsEnd) {
       for (std::int32_t i = 0; i < stored; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
     }
     return ReadLimit::none;

@@ -398,15 +398,15 @@ void Services::stop_run(std::string_view message, int status) {
   // A report that cannot be completed turns any end into a failure.
   if (const auto problem = close_all()) {
     console_.write_error(error_report(Cause::system, problem->condition, problem->operation));
-    throw RunEnd{kExitFailure};
+    throw RunEnd{RunEnd::Why::failed};
   }
-  throw RunEnd{status};
+  throw RunEnd{RunEnd::Why::stopped, status};
 }
 
 void Services::fail(Cause cause, std::string_view condition, std::string_view operation) {
   (void)close_all();
   console_.write_error(error_report(cause, condition, operation));
-  throw RunEnd{kExitFailure};
+  throw RunEnd{RunEnd::Why::failed};
 }
 
 void HandleSink::put(std::string_view text) { services_.put(handle_, text); }

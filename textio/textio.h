@@ -409,7 +409,12 @@ class StdConsole : public Console {
 
 /// Thrown by the services to end the run; caught only by the program's entry point.
 struct RunEnd {
-  int status;
+  enum class Why : std::uint8_t {
+    stopped,  ///< stop_run: the status is the one its caller gave
+    failed,   ///< an error report: the caller's status for failures applies
+  };
+  Why why;
+  int status = 0;
 };
 
 /// What becomes of a written file when the run ends before close_file: kept (the report), or
@@ -425,15 +430,8 @@ void install_signal_cleanup();
 /// report.
 enum class Handling : std::uint8_t { none = 0, end = 1, conversion = 2, both = 3 };
 
-/// File handles that the program uses.
+/// The console's handle: always open, for the services' writes.
 inline constexpr int kConsole = 0;
-inline constexpr int kInputHandle = 13;
-inline constexpr int kReportHandle = 15;
-
-/// Exit statuses.
-inline constexpr int kExitNormal = 0;
-inline constexpr int kExitStopped = 1;
-inline constexpr int kExitFailure = 2;
 
 /// Console and file services. Usage is: open_existing or open_for_writing a handle, then
 /// read_line / read_text / step_back or write_line / write_free_form on it, then close_file.

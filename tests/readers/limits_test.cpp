@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/handles.h"
 #include "readers/readers.h"
 #include "test_util.h"
 

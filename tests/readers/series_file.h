@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/handles.h"
 #include "readers/readers.h"
 #include "test_util.h"
 
@@ -58,7 +59,7 @@ class SeriesFile {
     try {
       read = all();
     } catch (const RunEnd& end) {
-      return end.status;
+      return end.why == RunEnd::Why::failed ? kExitFailure : end.status;
     }
     return -1;
   }

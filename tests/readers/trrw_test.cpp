@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/handles.h"
 #include "readers/readers.h"
 #include "readers/series_file.h"
 

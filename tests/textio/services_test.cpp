@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/handles.h"
 #include "test_util.h"
 #include "textio/textio.h"
 
@@ -236,7 +237,7 @@ int run_end_status(const std::function<void()>& f) {
   try {
     f();
   } catch (const RunEnd& e) {
-    return e.status;
+    return e.why == RunEnd::Why::failed ? kExitFailure : e.status;
   }
   return -1;
 }
