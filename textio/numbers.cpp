@@ -71,6 +71,19 @@ bool convert_decimal(bool negative, std::string_view digits, std::int64_t expone
     return true;
   }
   digits.remove_prefix(first);
+  // Up to seven digits and a power of ten up to 10^10 are both exact floats (10^10 is 2^10
+  // times 5^10, which fits in 24 bits), so one multiplication or division, correctly rounded,
+  // gives the nearest float of the decimal value: the common short field needs no from_chars.
+  if (digits.size() <= 7 && exponent >= -10 && exponent <= 10) {
+    static constexpr float kPowers[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                        1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    std::int32_t m = 0;
+    for (const char c : digits) m = m * 10 + (c - '0');
+    const float mantissa = static_cast<float>(m);
+    const float value = exponent < 0 ? mantissa / kPowers[-exponent] : mantissa * kPowers[exponent];
+    out = negative ? -value : value;
+    return true;
+  }
   // Exponents far beyond float's range are decided without from_chars. A value too large for
   // single precision rounds to an infinity, as rounding to nearest gives.
   const float overflow =

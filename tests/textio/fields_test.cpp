@@ -401,3 +401,34 @@ TEST(TextioFields, RealInputOfALongField) {
 
 }  // namespace
 }  // namespace corvane
+
+namespace corvane {
+namespace {
+
+TEST(TextioFields, ShortRealFieldsAreTheNearestFloatToo) {
+  // Fields of up to seven digits with up to ten implied or written decimals, or an exponent up
+  // to 10, take a shorter way than the long ones: they must land on the same float.
+  std::mt19937 rng(2026);
+  for (int i = 0; i < 200000; ++i) {
+    const auto digits = static_cast<std::int32_t>(rng() % 10000000);
+    const auto decimals = static_cast<std::int32_t>(rng() % 11);
+    const int exponent = static_cast<int>(rng() % 21) - 10;
+    // Built by appending, which keeps g++ 12's -Wrestrict quiet.
+    std::string text = std::to_string(digits);
+    if (i % 2 == 1) {
+      text += 'E';
+      text += std::to_string(exponent);
+    }
+    std::string exact = std::to_string(digits);
+    exact += 'e';
+    exact += std::to_string((i % 2 == 1 ? exponent : 0) - decimals);
+    float expected = 0.0f;
+    ASSERT_EQ(std::from_chars(exact.data(), exact.data() + exact.size(), expected).ec, std::errc());
+    float got = -1.0f;
+    ASSERT_TRUE(parse_real_field(text, decimals, got)) << text;
+    ASSERT_EQ(got, expected) << text << " with " << decimals << " decimals";
+  }
+}
+
+}  // namespace
+}  // namespace corvane
