@@ -12,6 +12,22 @@ namespace corvane {
 
 namespace {
 
+int out_of_memory(Console& console) {
+  console.write_error(" *** Run-time error\n     Out of memory\n");
+  return kExitFailure;
+}
+
+// Every way of running ends here: what is left on the console goes out, and a console that
+// could not be written turns any status into a failure.
+int final_status(Console& console, int status) {
+  console.flush();
+  if (console.write_failed()) {
+    console.write_error(" *** Run-time error\n     The console output could not be written\n");
+    return kExitFailure;
+  }
+  return status;
+}
+
 // corvane --check: the files checked, findings and the closing line on standard output; the
 // status 1 when there is an error or a warning.
 int check_from_command_line(const CommandLine& cl, Console& console, FileSystem& files) {
@@ -25,15 +41,9 @@ int check_from_command_line(const CommandLine& cl, Console& console, FileSystem&
     const CheckTotals totals = run_check(options, console, files);
     if (totals.errors + totals.warnings > 0) status = kExitStopped;
   } catch (const std::bad_alloc&) {
-    console.write_error(" *** Run-time error\n     Out of memory\n");
-    status = kExitFailure;
+    status = out_of_memory(console);
   }
-  console.flush();
-  if (console.write_failed()) {
-    console.write_error(" *** Run-time error\n     The console output could not be written\n");
-    status = kExitFailure;
-  }
-  return status;
+  return final_status(console, status);
 }
 
 }  // namespace
@@ -76,15 +86,9 @@ int program_main(std::span<const std::string_view> args, Console& console, FileS
       status = end.why == RunEnd::Why::failed ? kExitFailure : end.status;
     }
   } catch (const std::bad_alloc&) {
-    console.write_error(" *** Run-time error\n     Out of memory\n");
-    status = kExitFailure;
+    status = out_of_memory(console);
   }
-  console.flush();
-  if (console.write_failed()) {
-    console.write_error(" *** Run-time error\n     The console output could not be written\n");
-    status = kExitFailure;
-  }
-  return status;
+  return final_status(console, status);
 }
 
 }  // namespace corvane
