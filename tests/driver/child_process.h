@@ -33,7 +33,7 @@ namespace corvane::testing {
 inline constexpr int kStepMs = 5000;
 
 /// How the child is started. Streams without a path are pipes to the test (or the terminal).
-struct ChildSpec {
+struct ChildSetup {
   std::filesystem::path dir;      ///< working directory of the run
   std::vector<std::string> args;  ///< arguments after the program's name
   bool terminal = false;          ///< standard input, output and error on a pseudo-terminal
@@ -66,18 +66,18 @@ inline std::set<std::string> directory_names(const std::filesystem::path& dir) {
 
 class Child {
  public:
-  explicit Child(const ChildSpec& spec) {
+  explicit Child(const ChildSetup& setup) {
     const std::string exe = CORVANE_EXE;
     std::vector<std::string> argv_text{exe};
-    argv_text.insert(argv_text.end(), spec.args.begin(), spec.args.end());
+    argv_text.insert(argv_text.end(), setup.args.begin(), setup.args.end());
     std::vector<char*> argv;
     for (auto& a : argv_text) argv.push_back(a.data());
     argv.push_back(nullptr);
-    const std::string dir = spec.dir.string();
+    const std::string dir = setup.dir.string();
 
     int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1}, err_pipe[2] = {-1, -1};
     int master = -1, slave = -1;
-    if (spec.terminal) {
+    if (setup.terminal) {
       winsize ws{};
       ws.ws_row = 24;
       ws.ws_col = 80;
@@ -92,9 +92,9 @@ class Child {
       eof_char_ = static_cast<char>(t.c_cc[VEOF]);
       intr_char_ = static_cast<char>(t.c_cc[VINTR]);
     } else {
-      if ((spec.stdin_path.empty() && ::pipe2(in_pipe, O_CLOEXEC) != 0) ||
-          (spec.stdout_path.empty() && ::pipe2(out_pipe, O_CLOEXEC) != 0) ||
-          (spec.stderr_path.empty() && ::pipe2(err_pipe, O_CLOEXEC) != 0)) {
+      if ((setup.stdin_path.empty() && ::pipe2(in_pipe, O_CLOEXEC) != 0) ||
+          (setup.stdout_path.empty() && ::pipe2(out_pipe, O_CLOEXEC) != 0) ||
+          (setup.stderr_path.empty() && ::pipe2(err_pipe, O_CLOEXEC) != 0)) {
         ADD_FAILURE() << "pipe2: " << std::strerror(errno);
         return;
       }
@@ -115,7 +115,7 @@ class Child {
       sigset_t none;
       sigemptyset(&none);
       ::sigprocmask(SIG_SETMASK, &none, nullptr);
-      if (spec.terminal) {
+      if (setup.terminal) {
         ::setsid();
         ::ioctl(slave, TIOCSCTTY, 0);
         for (int fd = 0; fd < 3; ++fd) ::dup2(slave, fd);
@@ -130,21 +130,21 @@ class Child {
           ::dup2(opened, fd);
           ::close(opened);
         };
-        attach(spec.stdin_path, O_RDONLY, in_pipe[0], 0);
-        attach(spec.stdout_path, O_WRONLY | O_CREAT | O_TRUNC, out_pipe[1], 1);
-        attach(spec.stderr_path, O_WRONLY | O_CREAT | O_TRUNC, err_pipe[1], 2);
+        attach(setup.stdin_path, O_RDONLY, in_pipe[0], 0);
+        attach(setup.stdout_path, O_WRONLY | O_CREAT | O_TRUNC, out_pipe[1], 1);
+        attach(setup.stderr_path, O_WRONLY | O_CREAT | O_TRUNC, err_pipe[1], 2);
       }
       if (::chdir(dir.c_str()) != 0) ::_exit(126);
-      ::umask(spec.umask_bits);
-      if (spec.file_size_limit != RLIM_INFINITY) {
-        const rlimit limit{spec.file_size_limit, spec.file_size_limit};
+      ::umask(setup.umask_bits);
+      if (setup.file_size_limit != RLIM_INFINITY) {
+        const rlimit limit{setup.file_size_limit, setup.file_size_limit};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(126);
       }
       ::execv(argv[0], argv.data());
       ::_exit(127);
     }
 
-    if (spec.terminal) {
+    if (setup.terminal) {
       ::close(slave);
       in_ = master;
       out_fd_ = ::dup(master);

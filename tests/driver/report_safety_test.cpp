@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Child;
-using testing::ChildSpec;
+using testing::ChildSetup;
 using testing::constant;
 using testing::describe_status;
 using testing::directory_names;
@@ -104,9 +104,9 @@ TEST(DriverReportSafety, KilledRunLeavesThePreviousReport) {
     write_file(where / "big.rwl_rec", kOldReport);
     const auto before = directory_names(where);
 
-    ChildSpec spec;
-    spec.dir = dir.path();
-    Child child(spec);
+    ChildSetup setup;
+    setup.dir = dir.path();
+    Child child(setup);
     ASSERT_TRUE(child.started());
     const std::string input = (fs::path(c.sub) / "big.rwl").string();
     ASSERT_TRUE(child.send("F\n" + input + "\n1\n"));
@@ -232,9 +232,9 @@ TEST(DriverReportSafety, FifoAtTheReportNameReceivesTheReport) {
   // Our reading end is open first, so that the run's open for writing does not wait.
   const int reader = ::open((dir / "f.rwl_rec").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(reader, 0);
-  ChildSpec spec;
-  spec.dir = dir.path();
-  Child child(spec);
+  ChildSetup setup;
+  setup.dir = dir.path();
+  Child child(setup);
   const std::size_t fifo = child.watch(reader);
   ASSERT_TRUE(child.send("F\nf.rwl\n1\n"));
   child.close_input();
@@ -284,9 +284,9 @@ TEST(DriverReportSafety, TwoRunsAtOnceEachLeaveAWholeReport) {
 
   TempDir dir;
   write_file(dir / "x.rwl", data);
-  ChildSpec spec;
-  spec.dir = dir.path();
-  Child first(spec), second(spec);
+  ChildSetup setup;
+  setup.dir = dir.path();
+  Child first(setup), second(setup);
   ASSERT_TRUE(first.started() && second.started());
   // Both open the report before either lists a series.
   ASSERT_TRUE(first.send("F\nx.rwl\n"));
@@ -310,10 +310,10 @@ TEST(DriverReportSafety, FileSizeLimitGivesTheFailedWriteReport) {
   write_file(dir / "c.rwl", many_series(400));
   write_file(dir / "c.rwl_rec", kOldReport);
   const auto before = directory_names(dir.path());
-  ChildSpec spec;
-  spec.dir = dir.path();
-  spec.file_size_limit = 4096;
-  Child child(spec);
+  ChildSetup setup;
+  setup.dir = dir.path();
+  setup.file_size_limit = 4096;
+  Child child(setup);
   ASSERT_TRUE(child.send("F\nc.rwl\n1\n"));
   child.close_input();
   EXPECT_EQ(describe_status(child.wait_exit()), exit_text(2)) << child.err();
@@ -331,10 +331,10 @@ TEST(DriverReportSafety, NewReportHasTheModeOfANewFile) {
     SCOPED_TRACE(mask);
     TempDir dir;
     write_file(dir / "m.rwl", mr_series("M1", 1900, constant(10, 100)));
-    ChildSpec spec;
-    spec.dir = dir.path();
-    spec.umask_bits = mask;
-    Child child(spec);
+    ChildSetup setup;
+    setup.dir = dir.path();
+    setup.umask_bits = mask;
+    Child child(setup);
     ASSERT_TRUE(child.send("F\nm.rwl\n1\n"));
     child.close_input();
     EXPECT_EQ(describe_status(child.wait_exit()), exit_text(0)) << child.err();
@@ -351,9 +351,9 @@ TEST(DriverReportSafety, WritableReportInAReadOnlyDirectoryIsWrittenInPlace) {
   write_file(dir / "w.rwl", mr_series("W1", 1900, constant(10, 100)));
   write_file(dir / "w.rwl_rec", kOldReport);
   fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
-  ChildSpec spec;
-  spec.dir = dir.path();
-  Child child(spec);
+  ChildSetup setup;
+  setup.dir = dir.path();
+  Child child(setup);
   ASSERT_TRUE(child.send("F\nw.rwl\n1\n"));
   child.close_input();
   const auto status = describe_status(child.wait_exit());

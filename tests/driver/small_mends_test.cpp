@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::Child;
-using testing::ChildSpec;
+using testing::ChildSetup;
 using testing::describe_status;
 using testing::exit_text;
 using testing::listing_head;
@@ -106,16 +106,16 @@ TEST(DriverSmallMends, HelpAndVersionFailWhenTheirOutputFails) {
   for (const char* arg : {"--help", "--version"}) {
     SCOPED_TRACE(arg);
     TempDir dir;
-    ChildSpec spec;
-    spec.dir = dir.path();
-    spec.args = {arg};
-    spec.stdin_path = "/dev/null";
-    spec.stdout_path = "/dev/full";
-    Child child(spec);
+    ChildSetup setup;
+    setup.dir = dir.path();
+    setup.args = {arg};
+    setup.stdin_path = "/dev/null";
+    setup.stdout_path = "/dev/full";
+    Child child(setup);
     EXPECT_EQ(describe_status(child.wait_exit()), exit_text(2)) << child.err();
     // With a working output they succeed.
-    spec.stdout_path.clear();
-    Child ok(spec);
+    setup.stdout_path.clear();
+    Child ok(setup);
     EXPECT_EQ(describe_status(ok.wait_exit()), exit_text(0));
     EXPECT_FALSE(ok.out().empty());
   }

@@ -15,7 +15,7 @@ namespace corvane {
 namespace {
 
 using testing::Child;
-using testing::ChildSpec;
+using testing::ChildSetup;
 using testing::exit_text;
 using testing::read_file;
 using testing::run_corvane;
@@ -136,10 +136,10 @@ TEST(DriverTerminal, SessionsTypedAfterEachPrompt) {
     TempDir dir;
     copy_examples(dir.path());
     const auto before = testing::directory_names(dir.path());
-    ChildSpec spec;
-    spec.dir = dir.path();
-    spec.terminal = true;
-    Child child(spec);
+    ChildSetup setup;
+    setup.dir = dir.path();
+    setup.terminal = true;
+    Child child(setup);
     ASSERT_TRUE(child.started());
     ASSERT_EQ(child.eof_char(), '\x04');
     ASSERT_TRUE(play(child, c.steps));
@@ -157,10 +157,10 @@ TEST(DriverTerminal, SessionsTypedAfterEachPrompt) {
 // The missing-file stop really waits for RETURN at a terminal.
 TEST(DriverTerminal, HitReturnToQuitWaits) {
   TempDir dir;
-  ChildSpec spec;
-  spec.dir = dir.path();
-  spec.terminal = true;
-  Child child(spec);
+  ChildSetup setup;
+  setup.dir = dir.path();
+  setup.terminal = true;
+  Child child(setup);
   ASSERT_TRUE(play(child, {{std::string(kLogicalPrompt), "F\r"},
                            {std::string(kNamePrompt), "nofile.rwl\r"},
                            {"Hit RETURN to Quit", ""}}));
@@ -177,10 +177,10 @@ TEST(DriverTerminal, ListingLinesAreShownAsTheyAreComplete) {
   copy_examples(dir.path());
   ASSERT_EQ(::mkfifo((dir / "later.rwl").c_str(), 0600), 0);
   write_file(dir / "run.lst", "oaks.rwl\nlater.rwl\n");
-  ChildSpec spec;
-  spec.dir = dir.path();
-  spec.terminal = true;
-  Child child(spec);
+  ChildSetup setup;
+  setup.dir = dir.path();
+  setup.terminal = true;
+  Child child(setup);
   ASSERT_TRUE(play(child, {{std::string(kLogicalPrompt), "T\r"},
                            {std::string(kListPrompt), "run.lst\r"},
                            {std::string(kLayoutPrompt), "1\r"}}));
@@ -209,10 +209,10 @@ TEST(DriverTerminal, InterruptAtAQuestionKeepsThePreviousReport) {
     copy_examples(dir.path());
     write_file(dir / "oaks.rwl_rec", "the previous report\n");
     const auto before = testing::directory_names(dir.path());
-    ChildSpec spec;
-    spec.dir = dir.path();
-    spec.terminal = true;
-    Child child(spec);
+    ChildSetup setup;
+    setup.dir = dir.path();
+    setup.terminal = true;
+    Child child(setup);
     ASSERT_TRUE(play(child, {{std::string(kLogicalPrompt), "F\r"},
                              {std::string(kNamePrompt), "oaks.rwl\r"},
                              {std::string(kLayoutPrompt), ""}}));
@@ -244,13 +244,13 @@ TEST(DriverConsolePipe, AnswersSentOneAtATime) {
     copy_examples(dir.path());
     TempDir fifo_dir;
     const auto fifo_path = fifo_dir / "answers";
-    ChildSpec spec;
-    spec.dir = dir.path();
+    ChildSetup setup;
+    setup.dir = dir.path();
     if (fifo) {
       ASSERT_EQ(::mkfifo(fifo_path.c_str(), 0600), 0);
-      spec.stdin_path = fifo_path.string();
+      setup.stdin_path = fifo_path.string();
     }
-    Child child(spec);
+    Child child(setup);
     ASSERT_TRUE(child.started());
     if (fifo) {
       const int fd = open_fifo_writer(fifo_path);
@@ -277,9 +277,9 @@ TEST(DriverConsolePipe, AnswerEndingAtACarriageReturnIsTakenAtOnce) {
 
   TempDir dir;
   copy_examples(dir.path());
-  ChildSpec spec;
-  spec.dir = dir.path();
-  Child child(spec);
+  ChildSetup setup;
+  setup.dir = dir.path();
+  Child child(setup);
   // An answer is not taken before its line end has come.
   ASSERT_TRUE(play(child, {{std::string(kLogicalPrompt), "F"}}));
   EXPECT_TRUE(child.stays_without(kNamePrompt, 100));
