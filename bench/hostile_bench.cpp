@@ -64,23 +64,21 @@ void run(benchmark::State& state, const std::filesystem::path& path, std::int64_
 }
 
 // Lines by the million: blocks of 20 text lines and a one-line series, so that no call meets
-// more than 25 text lines and every line is read.
-void BM_ManyLines(benchmark::State& state) {
+// more than 25 text lines and every line is read; each line ended by `end`.
+void many_lines(benchmark::State& state, const char* name, char end) {
   const std::int64_t blocks = state.range(0) / 21;
   std::string block;
-  for (int i = 0; i < 20; ++i) block += "a text line between series\n";
-  block += "S1      1950   100   200   999\n";
-  run(state, write_repeated("corvane-many-lines.rwl", "", block, blocks, ""), blocks);
+  for (int i = 0; i < 20; ++i) block += std::string("a text line between series") + end;
+  block += std::string("S1      1950   100   200   999") + end;
+  run(state, write_repeated(name, "", block, blocks, ""), blocks);
 }
+
+void BM_ManyLines(benchmark::State& state) { many_lines(state, "corvane-many-lines.rwl", '\n'); }
 
 // The same lines ended by carriage returns alone, as old Macintosh programs wrote them: no
 // line feed in the whole file, which must not make the search for line ends quadratic.
 void BM_ManyCarriageReturnLines(benchmark::State& state) {
-  const std::int64_t blocks = state.range(0) / 21;
-  std::string block;
-  for (int i = 0; i < 20; ++i) block += "a text line between series\r";
-  block += "S1      1950   100   200   999\r";
-  run(state, write_repeated("corvane-cr-lines.rwl", "", block, blocks, ""), blocks);
+  many_lines(state, "corvane-cr-lines.rwl", '\r');
 }
 
 // One line of many megabytes between two series: kept only up to its first columns.
