@@ -133,6 +133,9 @@ bool is_marker(bool measurement, std::int32_t v) {
   return measurement ? v == kHundredthsEnd || v == kThousandthsEnd : v >= kIndexEnd;
 }
 
+// A field's text as a finding quotes it.
+std::string quoted(std::string_view text) { return escaped(text, Escaping::quoted); }
+
 std::string id_text(const SeriesId& id) {
   const std::string_view s(id.data(), id.size());
   return quoted(s.substr(0, s.find_last_not_of(' ') + 1));

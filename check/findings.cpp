@@ -78,26 +78,4 @@ void append_finding(std::string& out, std::string_view file, const Finding& find
   out += "]\n";
 }
 
-std::string quoted(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string s = "\"";
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      s += '\\';
-      s += c;
-    } else if (c == '\t') {
-      s += "\\t";
-    } else if (u < 0x20 || u > 0x7E) {
-      s += "\\x";
-      s += kHex[u >> 4];
-      s += kHex[u & 0xF];
-    } else {
-      s += c;
-    }
-  }
-  s += '"';
-  return s;
-}
-
 }  // namespace corvane

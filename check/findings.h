@@ -60,10 +60,6 @@ void sort_findings(std::vector<Finding>& findings);
 /// Appends "FILE:LINE: SEVERITY: MESSAGE [CODE]" and a line feed.
 void append_finding(std::string& out, std::string_view file, const Finding& finding);
 
-/// A text between double quotes, with every byte that is not a printable ASCII character, and
-/// the quote and backslash, escaped (\t, \xNN), so that a finding stays on one line.
-std::string quoted(std::string_view text);
-
 }  // namespace corvane
 
 #endif  // CORVANE_CHECK_FINDINGS_H

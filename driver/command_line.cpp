@@ -5,6 +5,8 @@
 
 #include <cctype>
 
+#include "textio/textio.h"
+
 namespace corvane {
 
 namespace {
@@ -112,7 +114,7 @@ std::string long_option_error(std::string_view arg) {
   if (matches > 1) {
     return "option '--" + std::string(name) + "' is ambiguous; possibilities:" + candidates;
   }
-  return "unrecognized option '--" + std::string(name) + "'";
+  return "unrecognized option '--" + escaped(name) + "'";
 }
 
 }  // namespace
@@ -262,7 +264,7 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
   if (rrw && crn) return usage_error("--rrw and --crn exclude each other");
   if (cl.list && !cl.files.empty()) {
     return usage_error("give FILEs or --list LIST, not both (the first FILE is '" +
-                       cl.files.front() + "')");
+                       escaped(cl.files.front()) + "')");
   }
   if (!cl.list && cl.files.empty()) return usage_error("no FILE and no --list LIST given");
   if (cl.csv == "-" && cl.svg == "-") {

@@ -2,6 +2,7 @@
 #include "driver/command_run.h"
 
 #include <cstring>
+#include <utility>
 
 #include "driver/run.h"
 
@@ -30,7 +31,7 @@ std::vector<std::string> read_list_names(Services& io, Console& console, const s
     }
     if (names.size() == static_cast<std::size_t>(kMaxListNames)) {
       passed_over = true;
-      say_passed_over(console, "the list '" + list + "' holds more than " +
+      say_passed_over(console, "the list '" + escaped(list) + "' holds more than " +
                                    std::to_string(kMaxListNames) +
                                    " names; a run reads at most that many files, and the names "
                                    "from line " +
@@ -74,7 +75,33 @@ void refuse_collisions(Services& io, const std::vector<Output>& outputs,
   }
 }
 
+// The outputs of a command line that write to standard output, each as its option and name.
+std::vector<std::pair<std::string_view, std::string>> standard_outputs(const CommandLine& cl,
+                                                                       FileSystem& files) {
+  std::vector<std::pair<std::string_view, std::string>> found;
+  const auto look = [&](std::string_view option, const std::optional<std::string>& path,
+                        bool dash_allowed) {
+    if (!path) return;
+    const std::string name(whole_name(*path));
+    if ((dash_allowed && name == "-") || (name != "-" && files.is_standard_output(name))) {
+      found.emplace_back(option, name);
+    }
+  };
+  look("-o", cl.report, false);
+  look("--csv", cl.csv, true);
+  look("--svg", cl.svg, true);
+  return found;
+}
+
 }  // namespace
+
+std::optional<std::string> standard_output_conflict(const CommandLine& cl, FileSystem& files) {
+  const auto found = standard_outputs(cl, files);
+  if (found.size() < 2) return std::nullopt;
+  return std::string(found[0].first) + " " + escaped(found[0].second) + " and " +
+         std::string(found[1].first) + " " + escaped(found[1].second) +
+         " cannot both write to standard output";
+}
 
 std::int32_t layout_by_names(const std::vector<std::string>& names) {
   bool any = false;
@@ -91,7 +118,8 @@ std::string default_report_name(std::string_view input) {
 }
 
 void run_from_command_line(Services& io, Console& console, const CommandLine& cl) {
-  if (cl.csv == "-" || cl.svg == "-") console.divert_to_error();
+  // The console's lines make way for an output that goes to standard output.
+  if (!standard_outputs(cl, io.files()).empty()) console.divert_to_error();
   Intake intake;
   intake.quiet = cl.quiet;
   RunOutputs outputs;
@@ -119,7 +147,7 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
                                    " FILEs given, and a run reads at most " +
                                    std::to_string(kMaxListNames) + " files; the last " +
                                    std::to_string(cl.files.size() - taken) + ", from '" +
-                                   cl.files[taken] + "' on, are passed over.");
+                                   escaped(cl.files[taken]) + "' on, are passed over.");
     }
     intake.from_list = names.size() > 1;
   }

@@ -2,6 +2,7 @@
 #ifndef CORVANE_DRIVER_COMMAND_RUN_H
 #define CORVANE_DRIVER_COMMAND_RUN_H
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,11 @@ std::int32_t layout_by_names(const std::vector<std::string>& names);
 
 /// The report's default name: the input's name up to its first blank, then "_rec".
 std::string default_report_name(std::string_view input);
+
+/// The usage error of a command line whose outputs (-o, --csv, --svg) write to standard output
+/// more than once: "-" for --csv and --svg, or a name that leads to standard output or is the
+/// very file it is. Nothing when at most one of them does.
+std::optional<std::string> standard_output_conflict(const CommandLine& cl, FileSystem& files);
 
 /// Runs the command line's run (cl.action is run): console lines to standard error when an
 /// output goes to standard output; the data files' names from the FILEs (one: a single-file run,

@@ -154,7 +154,9 @@ void refuse_collisions(Services& io, const Intake& intake) {
 void open_report(Services& io, Intake& intake) {
   intake.report_name = make_report_name(intake.input_name);
   refuse_collisions(io, intake);
-  io.open_for_writing(kReportHandle, intake.report_name);
+  // Until the layout is answered the report holds no series: a run that ends before that (the
+  // end of the input, a letter for a digit) leaves the previous report as it was.
+  io.open_for_writing(kReportHandle, intake.report_name, Services::Keep::when_closed);
   const Value name[] = {std::string_view(intake.input_name)};
   io.write_line(kReportHandle, input_file_line(kReportHandle), name);
   io.write_line(kConsole, input_file_line(kConsole), name);
@@ -223,6 +225,7 @@ void run_intake(Services& io, Intake& intake) {
   }
   open_report(io, intake);
   ask_layout(io, intake);
+  io.set_keep(kReportHandle, Services::Keep::at_any_end);
 }
 
 }  // namespace corvane

@@ -70,6 +70,10 @@ int program_main(std::span<const std::string_view> args, Console& console, FileS
         return kExitFailure;
       case CommandLine::Action::run:
         if (cl.check) return check_from_command_line(cl, console, files);
+        if (const auto conflict = standard_output_conflict(cl, files)) {
+          console.write_error(usage_error_text(*conflict));
+          return kExitFailure;
+        }
         break;
     }
   }

@@ -558,4 +558,29 @@ std::string fit(std::string_view t, std::size_t width) {
   return s;
 }
 
+std::string escaped(std::string_view text, Escaping form) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const bool quoted = form == Escaping::quoted;
+  std::string s;
+  s.reserve(text.size() + (quoted ? 2 : 0));
+  if (quoted) s += '"';
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\\' || (quoted && c == '"')) {
+      s += '\\';
+      s += c;
+    } else if (c == '\t') {
+      s += "\\t";
+    } else if (u < 0x20 || u == 0x7F || (quoted && u >= 0x80)) {
+      s += "\\x";
+      s += kHex[u >> 4];
+      s += kHex[u & 0xF];
+    } else {
+      s += c;
+    }
+  }
+  if (quoted) s += '"';
+  return s;
+}
+
 }  // namespace corvane

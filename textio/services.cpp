@@ -271,6 +271,10 @@ void Services::open_for_writing(int handle, std::string_view name, Keep keep) {
   open_.push_back(std::move(f));
 }
 
+void Services::set_keep(int handle, Keep keep) {
+  if (OpenFile* f = find(handle); f != nullptr && f->writing()) f->keep = keep;
+}
+
 LineFile& Services::source(int handle) {
   OpenFile& f = need(handle, "read");
   if (!f.in) fail(Cause::program, "File is not open for reading", describe("read", handle, f.name));

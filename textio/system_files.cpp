@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 
 #include "textio/textio.h"
@@ -158,6 +160,103 @@ NameType type_of(const struct stat& st) {
   return NameType::other;
 }
 
+// --- names that designate open descriptors ----------------------------------------------------
+
+constexpr long kProcMagic = 0x9fa0;  // the f_type of the proc file system
+constexpr int kMaxLinks = 40;
+
+bool same_object(const std::string& a, const std::string& b) {
+  struct stat sa {
+  }, sb{};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// A directory of descriptor links: a directory named "fd" of the proc file system.
+bool is_descriptor_directory(const std::string& dir) {
+  if (dir.size() < 3 || dir.compare(dir.size() - 3, 3, "/fd") != 0) return false;
+  struct statfs fs {};
+  return ::statfs(dir.c_str(), &fs) == 0 && static_cast<long>(fs.f_type) == kProcMagic;
+}
+
+// What a name leads to when it ends at a link in a descriptor directory.
+struct DescriptorName {
+  bool found = false;
+  bool own = false;  // in this process's own descriptor directory
+  int fd = -1;       // the descriptor's number; -1 when the entry does not exist
+  std::string path;  // the link's resolved path
+};
+
+std::vector<std::string> components(std::string_view path) {
+  std::vector<std::string> parts;
+  while (!path.empty()) {
+    const std::size_t slash = path.find('/');
+    const std::string_view part = path.substr(0, slash);
+    if (!part.empty()) parts.emplace_back(part);
+    if (slash == std::string_view::npos) break;
+    path.remove_prefix(slash + 1);
+  }
+  return parts;
+}
+
+DescriptorName descriptor_at(const std::string& dir, const std::string& entry, bool exists) {
+  DescriptorName d;
+  d.found = true;
+  d.path = dir + "/" + entry;
+  d.own = same_object(dir, "/proc/self/fd") || same_object(dir, "/proc/thread-self/fd");
+  if (exists && !entry.empty() && entry.size() <= 9 &&
+      entry.find_first_not_of("0123456789") == std::string::npos) {
+    d.fd = std::stoi(entry);
+  }
+  return d;
+}
+
+// Follows the name one component at a time, as the system resolves it, links included (at most
+// kMaxLinks), and stops at a link inside a descriptor directory, which is not followed: the
+// descriptor it names is what the name designates. Found is false for any other name.
+DescriptorName find_descriptor(const std::string& name) {
+  if (name.empty()) return {};
+  std::string dir;  // resolved so far: absolute, no slash at its end ("" for the root)
+  if (name[0] != '/') {
+    std::error_code ec;
+    dir = std::filesystem::current_path(ec).string();
+    if (ec) return {};
+    if (dir == "/") dir.clear();
+  }
+  std::deque<std::string> rest;
+  for (std::string& c : components(name)) rest.push_back(std::move(c));
+  int links = 0;
+  while (!rest.empty()) {
+    const std::string c = std::move(rest.front());
+    rest.pop_front();
+    if (c == ".") continue;
+    if (c == "..") {
+      dir.erase(std::min(dir.rfind('/'), dir.size()));
+      continue;
+    }
+    const std::string path = dir + "/" + c;
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+      if (rest.empty() && is_descriptor_directory(dir)) return descriptor_at(dir, c, false);
+      return {};
+    }
+    if (!S_ISLNK(st.st_mode)) {
+      dir = path;
+      continue;
+    }
+    if (rest.empty() && is_descriptor_directory(dir)) return descriptor_at(dir, c, true);
+    if (++links > kMaxLinks) return {};
+    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 0) + 256, '\0');
+    const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= target.size()) return {};
+    target.resize(static_cast<std::size_t>(n));
+    if (!target.empty() && target[0] == '/') dir.clear();
+    const std::vector<std::string> parts = components(target);
+    rest.insert(rest.begin(), parts.begin(), parts.end());
+  }
+  return {};
+}
+
 class SystemFileSystem : public FileSystem {
  public:
   bool exists(const std::string& name) override {
@@ -253,11 +352,41 @@ class SystemFileSystem : public FileSystem {
     return p.string();
   }
 
-  bool same_file(const std::string& a, const std::string& b) override {
-    struct stat sa {
-    }, sb{};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+  bool same_file(const std::string& a, const std::string& b) override { return same_object(a, b); }
+
+  std::unique_ptr<OutputFile> open_descriptor(const std::string& name, int& error) override {
+    error = 0;
+    const DescriptorName d = find_descriptor(name);
+    if (!d.found) return nullptr;
+    if (!d.own) {
+      // Another process's descriptor: what it leads to, opened in place.
+      const int fd = ::open(d.path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+      if (fd < 0) {
+        error = errno;
+        return nullptr;
+      }
+      return std::make_unique<SystemOutput>(fd);
+    }
+    const int flags = d.fd < 0 ? -1 : ::fcntl(d.fd, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
+      error = EBADF;
+      return nullptr;
+    }
+    // A duplicate shares the offset and the flags (O_APPEND of ">>" included) and is closed
+    // alone when the output is finished.
+    const int fd = ::fcntl(d.fd, F_DUPFD_CLOEXEC, 3);
+    if (fd < 0) {
+      error = errno;
+      return nullptr;
+    }
+    return std::make_unique<SystemOutput>(fd);
+  }
+
+  bool is_standard_output(const std::string& name) override {
+    struct stat sn {
+    }, so{};
+    return ::stat(name.c_str(), &sn) == 0 && ::fstat(STDOUT_FILENO, &so) == 0 &&
+           sn.st_dev == so.st_dev && sn.st_ino == so.st_ino;
   }
 };
 

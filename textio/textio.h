@@ -289,6 +289,24 @@ class FileSystem {
   virtual std::string resolve(const std::string& name) = 0;
   /// True when both names exist and are one file.
   virtual bool same_file(const std::string& a, const std::string& b) = 0;
+  /// Opens `name` for writing in place when it designates an open descriptor: when, its links
+  /// followed as the system follows them, it ends at a link inside a /proc/*/fd/ directory
+  /// (/dev/stdout, /dev/fd/N, /proc/self/fd/N, /proc/thread-self/fd/N, a link to one of them),
+  /// told from the path as resolved and the directory itself, never from the name's text. One
+  /// of the process's own descriptors is written through a duplicate of it, at its offset and
+  /// with its flags (never reopened, never truncated); another process's is opened in place.
+  /// Nothing, with `error` 0, when the name designates no descriptor; nothing, with `error`
+  /// set, when it designates one that cannot be written (EBADF: not open, or not for writing).
+  virtual std::unique_ptr<OutputFile> open_descriptor(const std::string& name, int& error) {
+    (void)name;
+    error = 0;
+    return nullptr;
+  }
+  /// True when the name leads to the very file (device and inode) of standard output.
+  virtual bool is_standard_output(const std::string& name) {
+    (void)name;
+    return false;
+  }
 };
 
 /// The operating system's file system.
@@ -462,8 +480,12 @@ class Services {
   /// Creates or replaces a file for writing; failure ends the run (report). The file takes its
   /// name whole when it is closed (see below); until then the name keeps what it held. A name
   /// that is a symbolic link is replaced, never followed, unless it leads to a directory (an
-  /// error), a device or a FIFO (written in place).
+  /// error), a device, FIFO or socket (written in place) or an open descriptor (written through
+  /// it: see FileSystem::open_descriptor).
   void open_for_writing(int handle, std::string_view name, Keep keep = Keep::at_any_end);
+  /// Changes what becomes of a written file open on `handle` when the run ends before
+  /// close_file (a file not open for writing is left alone).
+  void set_keep(int handle, Keep keep);
 
   /// Reads the next line of a file by the layout; outcomes not handled end the run, and so
   /// does a read that the system reports as failed, whatever the handling.
@@ -536,6 +558,18 @@ std::string_view trim_name(std::string_view name);
 
 /// A text cut or padded with blanks to exactly `width` characters.
 std::string fit(std::string_view text, std::size_t width);
+
+/// The two forms of escaped text. Both write a backslash as "\\", a tab as "\t", and a line feed,
+/// every other byte below 0x20 and 0x7F as "\xHH" (two upper-case hex digits), so that the text
+/// stays on one line.
+enum class Escaping : std::uint8_t {
+  name,    ///< a file name: no quotes; bytes of 0x80 and above as they are (UTF-8 stays readable)
+  quoted,  ///< a field's text: between double quotes, a quote as "\"", 0x80 and above as "\xHH"
+};
+
+/// The text escaped in the given form: the one escape for names and field texts in lines that
+/// scripts read one a line (a check's findings, the command line's messages).
+std::string escaped(std::string_view text, Escaping form = Escaping::name);
 
 }  // namespace corvane
 

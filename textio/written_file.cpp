@@ -17,11 +17,16 @@ WrittenFile::~WrittenFile() {
 int open_written(FileSystem& files, const std::string& name, WrittenFile& file) {
   file.files = &files;
   file.name = name;
+  int error = 0;
+  // An open descriptor (standard output through /dev/stdout, say) is written through itself:
+  // a temporary file renamed over its name would replace the link instead.
+  file.out = files.open_descriptor(name, error);
+  if (file.out) return 0;
+  if (error != 0) return error;
   const NameType here = files.type(name, false);
   const NameType target = here == NameType::link ? files.type(name, true) : here;
   if (target == NameType::directory) return EISDIR;
   const bool in_place = target == NameType::device || target == NameType::other;
-  int error = 0;
   if (!in_place) {
     file.out = files.create_beside(name, file.temp, error);
     if (file.out) return 0;

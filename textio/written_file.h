@@ -1,7 +1,7 @@
 // Files written by the program, made whole before they take their name: the text goes to a
 // temporary file beside the name, which is renamed over the name when the file is finished, so
-// that a run that fails or is killed leaves the previous file as it was. Devices and FIFOs are
-// written in place. Internal to textio/.
+// that a run that fails or is killed leaves the previous file as it was. Devices, FIFOs and
+// open descriptors are written in place. Internal to textio/.
 #ifndef CORVANE_TEXTIO_WRITTEN_FILE_H
 #define CORVANE_TEXTIO_WRITTEN_FILE_H
 
@@ -25,9 +25,10 @@ struct WrittenFile {
   std::string temp;  ///< the temporary file written, or empty when written in place
 };
 
-/// Opens `name` for writing. Looked at without following a link first: a directory (itself or
-/// through a link) is refused with EISDIR; a device or FIFO (itself or through a link) is
-/// opened in place; anything else (absent, a regular file, a link to one, a dangling link) gets
+/// Opens `name` for writing. A name that designates an open descriptor is written through it
+/// (FileSystem::open_descriptor). Otherwise looked at without following a link first: a directory
+/// (itself or through a link) is refused with EISDIR; a device or FIFO (itself or through a link)
+/// is opened in place; anything else (absent, a regular file, a link to one, a dangling link) gets
 /// a new temporary file beside it. When that cannot be made but `name` is a regular file, it is
 /// written in place. Returns 0, or the error number.
 int open_written(FileSystem& files, const std::string& name, WrittenFile& file);
