@@ -31,28 +31,18 @@ struct Named {
   std::int64_t list_line = 0;  // the line of the list that names it; 0 for a FILE
 };
 
-void write(Console& console, CheckTotals& totals, std::string_view file,
-           const std::vector<Finding>& findings) {
-  std::string out;
-  for (const Finding& f : findings) {
-    switch (severity(f.code)) {
-      case Severity::error:
-        ++totals.errors;
-        break;
-      case Severity::warning:
-        ++totals.warnings;
-        break;
-      case Severity::note:
-        ++totals.notes;
-        break;
-    }
-    append_finding(out, file, f);
-    if (out.size() >= (1u << 16)) {
-      console.write(out);
-      out.clear();
-    }
-  }
-  console.write(out);
+void add_tallies(CheckTotals& totals, const FindingStream& findings) {
+  totals.errors += findings.count(Severity::error);
+  totals.warnings += findings.count(Severity::warning);
+  totals.notes += findings.count(Severity::note);
+}
+
+// One finding about a file (or a list's line) on its own.
+void write(Console& console, CheckTotals& totals, std::string_view file, Finding finding) {
+  FindingStream findings(console, file, 0);
+  findings.add(finding.line, finding.code, std::move(finding.message));
+  findings.finish();
+  add_tallies(totals, findings);
 }
 
 std::string cannot_open(int error) {
@@ -65,7 +55,7 @@ std::vector<Named> read_list(Services& io, Console& console, CheckTotals& totals
                              const std::string& list) {
   std::vector<Named> names;
   if (const int e = io.try_open_existing(kListFile, list); e != 0) {
-    write(console, totals, list, {Finding{0, Code::open, cannot_open(e)}});
+    write(console, totals, list, Finding{0, Code::open, cannot_open(e)});
     return names;
   }
   LineFile& file = io.source(kListFile);
@@ -77,10 +67,10 @@ std::vector<Named> read_list(Services& io, Console& console, CheckTotals& totals
   }
   if (file.failed()) {
     write(console, totals, list,
-          {Finding{0, Code::open,
-                   "the list could not be read after line " + std::to_string(file.line_number()) +
-                       " (" + std::strerror(file.error_number()) +
-                       "): the files it names after that are not checked"}});
+          Finding{0, Code::open,
+                  "the list could not be read after line " + std::to_string(file.line_number()) +
+                      " (" + std::strerror(file.error_number()) +
+                      "): the files it names after that are not checked"});
   }
   io.close_file(kListFile);
   return names;
@@ -117,19 +107,20 @@ CheckTotals run_check(const CheckOptions& options, Console& console, FileSystem&
     ++totals.files;
     if (named.name.empty() && named.list_line > 0) {
       write(console, totals, *options.list,
-            {Finding{named.list_line, Code::open,
-                     "line " + std::to_string(named.list_line) +
-                         " of the list names no file: a run counts it as a missing file"}});
+            Finding{named.list_line, Code::open,
+                    "line " + std::to_string(named.list_line) +
+                        " of the list names no file: a run counts it as a missing file"});
       continue;
     }
     if (const int e = io.try_open_existing(kCheckedFile, named.name); e != 0) {
-      write(console, totals, named.name, {Finding{0, Code::open, cannot_open(e)}});
+      write(console, totals, named.name, Finding{0, Code::open, cannot_open(e)});
       continue;
     }
-    FileCheck check(io, kCheckedFile, options.layout.value_or(layout_for(named.name)));
+    FindingStream findings(console, named.name, options.max_findings);
+    FileCheck check(io, kCheckedFile, options.layout.value_or(layout_for(named.name)), findings);
     totals.series += check.read(totals.series);
     io.close_file(kCheckedFile);
-    write(console, totals, named.name, check.findings());
+    add_tallies(totals, findings);
   }
   console.write(std::to_string(totals.files) + " files, " + std::to_string(totals.series) +
                 " series: " + std::to_string(totals.errors) + " errors, " +

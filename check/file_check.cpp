@@ -143,12 +143,13 @@ std::string id_text(const SeriesId& id) {
 
 }  // namespace
 
-FileCheck::FileCheck(Services& io, int handle, LayoutCode code)
+FileCheck::FileCheck(Services& io, int handle, LayoutCode code, FindingStream& findings)
     : io_(io),
       handle_(handle),
       file_(io.source(handle)),
       code_(code),
-      measurement_(code == LayoutCode::mr) {}
+      measurement_(code == LayoutCode::mr),
+      findings_(findings) {}
 
 std::int64_t FileCheck::read(std::int64_t series_before) {
   std::vector<float> values(kMaxValues);
@@ -184,11 +185,14 @@ std::int64_t FileCheck::read(std::int64_t series_before) {
     }
     break;
   }
-  sort_findings(findings_);
+  findings_.finish();
   return delivered_here;
 }
 
 void FileCheck::begin_call() {
+  // What the calls before found is final up to the line read last; that line itself may be
+  // read again after a step back.
+  findings_.release(file_.line_number());
   first_line_ = 0;
   self_describing_ = false;
   data_lines_ = 0;
@@ -200,7 +204,7 @@ void FileCheck::begin_call() {
 }
 
 void FileCheck::add(std::int64_t line, Code code, std::string message) {
-  findings_.push_back(Finding{line, code, std::move(message)});
+  findings_.add(line, code, std::move(message));
 }
 
 std::string FileCheck::series() const { return id_text(id_); }
@@ -212,8 +216,10 @@ void FileCheck::delivered(std::int64_t number) {
             " of the files checked together: a run stops here, as its catalogue holds at most " +
             std::to_string(kCatalogueRoom) + " series");
   }
-  const auto [it, fresh] =
-      first_lines_.try_emplace(std::string(id_.data(), id_.size()), first_line_);
+  std::uint64_t key = 0;
+  static_assert(sizeof key == std::tuple_size_v<SeriesId>);
+  std::memcpy(&key, id_.data(), sizeof key);
+  const auto [it, fresh] = first_lines_.try_emplace(key, first_line_);
   if (!fresh) {
     add(first_line_, Code::duplicate_id,
         "series " + series() + " has the ID of the series begun on line " +

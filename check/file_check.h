@@ -19,18 +19,16 @@ namespace corvane {
 /// Series that a run's catalogue holds, over all its files together.
 inline constexpr std::int64_t kCatalogueRoom = 15000;
 
-/// Checks one file. Usage is: open the file on a handle of `io`, construct, read(), then take
-/// the findings.
+/// Checks one file. Usage is: open the file on a handle of `io`, construct, read(); the findings
+/// go to `findings` as they are found, released as they become final, and finished at the end.
 class FileCheck final : public ReaderObserver {
  public:
-  FileCheck(Services& io, int handle, LayoutCode code);
+  FileCheck(Services& io, int handle, LayoutCode code, FindingStream& findings);
 
   /// Reads the file to its end with trrw, as a run reads it. `series_before` is the number of
   /// series that the files checked before this one delivered (the catalogue's room is for all
   /// of them). Returns the number of series this file delivered.
   std::int64_t read(std::int64_t series_before);
-  /// The findings, sorted by line and code.
-  std::vector<Finding>& findings() { return findings_; }
 
   void text_line(std::string_view line, bool in_series) override;
   void data_line(std::string_view line, std::int32_t year, std::span<const std::int32_t, 10> values,
@@ -56,7 +54,7 @@ class FileCheck final : public ReaderObserver {
   LineFile& file_;
   LayoutCode code_;
   bool measurement_;
-  std::vector<Finding> findings_;
+  FindingStream& findings_;
 
   // The series of the current call.
   std::int64_t first_line_ = 0;  // its first data line or title line; 0 before it
@@ -74,8 +72,8 @@ class FileCheck final : public ReaderObserver {
   bool too_long_ = false;
 
   // The file.
-  std::unordered_map<std::string, std::int64_t> first_lines_;  // ID -> first line
-  std::int32_t first_marker_ = 0;                              // of the file's first series
+  std::unordered_map<std::uint64_t, std::int64_t> first_lines_;  // ID (its 8 bytes) -> first line
+  std::int32_t first_marker_ = 0;                                // of the file's first series
   std::string first_marker_series_;
   bool mixed_told_ = false;
 };

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
+
+#include "textio/textio.h"
 
 namespace corvane {
 
@@ -76,6 +79,89 @@ void append_finding(std::string& out, std::string_view file, const Finding& find
   out += " [";
   out += code_name(finding.code);
   out += "]\n";
+}
+
+FindingStream::FindingStream(Console& out, std::string_view file, std::int64_t cap)
+    : out_(out), file_(escaped(file)), cap_(cap) {}
+
+void FindingStream::add(std::int64_t line, Code code, std::string message) {
+  ++tally_[static_cast<std::size_t>(severity(code))];
+  const auto c = static_cast<std::size_t>(code);
+  const std::int64_t n = ++count_[c];
+  if (cap_ > 0 && n > cap_) {
+    // Only counted. A code's findings come in the order of their lines, so this is the first
+    // one past the cap in the order they are written too.
+    if (n == cap_ + 1) {
+      over_at_[c] = line;
+      hold_from_ = std::min(hold_from_, line);
+    }
+    return;
+  }
+  open_.push_back(Finding{line, code, std::move(message)});
+}
+
+void FindingStream::release(std::int64_t line) {
+  if (open_.empty()) return;
+  sort_findings(open_);
+  const std::int64_t until = std::min(line, hold_from_);
+  std::size_t i = 0;
+  for (; i < open_.size() && open_[i].line < line; ++i) {
+    if (open_[i].line < until) {
+      write(open_[i]);
+    } else {
+      kept_.push_back(std::move(open_[i]));
+    }
+  }
+  open_.erase(open_.begin(), open_.begin() + static_cast<std::ptrdiff_t>(i));
+  flush();
+}
+
+void FindingStream::finish() {
+  // kept_ came before open_, so that the order of arrival stays among equals.
+  kept_.insert(kept_.end(), std::make_move_iterator(open_.begin()),
+               std::make_move_iterator(open_.end()));
+  open_.clear();
+  sort_findings(kept_);
+  struct More {
+    std::int64_t line;
+    Code code;
+  };
+  std::vector<More> more;
+  for (int c = 0; c < kCodeCount; ++c) {
+    const auto k = static_cast<std::size_t>(c);
+    if (cap_ > 0 && count_[k] > cap_) more.push_back(More{over_at_[k], static_cast<Code>(c)});
+  }
+  std::stable_sort(more.begin(), more.end(),
+                   [](const More& a, const More& b) { return a.line < b.line; });
+  std::size_t m = 0;
+  const auto more_before = [&](std::int64_t line) {
+    for (; m < more.size() && more[m].line < line; ++m) {
+      text_ += file_;
+      text_ += ':';
+      text_ += std::to_string(more[m].line);
+      text_ += ": note: ";
+      text_ += std::to_string(count_[static_cast<std::size_t>(more[m].code)] - cap_);
+      text_ += " more findings of this code [more]\n";
+    }
+  };
+  for (const Finding& f : kept_) {
+    more_before(f.line);
+    write(f);
+  }
+  more_before(std::numeric_limits<std::int64_t>::max());
+  kept_.clear();
+  flush();
+}
+
+void FindingStream::write(const Finding& finding) {
+  append_finding(text_, file_, finding);
+  if (text_.size() >= (1u << 16)) flush();
+}
+
+void FindingStream::flush() {
+  if (text_.empty()) return;
+  out_.write(text_);
+  text_.clear();
 }
 
 }  // namespace corvane

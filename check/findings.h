@@ -4,11 +4,14 @@
 #define CORVANE_CHECK_FINDINGS_H
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace corvane {
+
+class Console;
 
 /// The kinds of finding, in the order in which findings of one line are written.
 enum class Code : std::uint8_t {
@@ -57,8 +60,53 @@ struct Finding {
 /// Puts findings in the order they are written: by line, then by code.
 void sort_findings(std::vector<Finding>& findings);
 
-/// Appends "FILE:LINE: SEVERITY: MESSAGE [CODE]" and a line feed.
+/// Appends "FILE:LINE: SEVERITY: MESSAGE [CODE]" and a line feed; `file` as it is written
+/// (escaped).
 void append_finding(std::string& out, std::string_view file, const Finding& finding);
+
+/// The findings of one file written in order (by line, then by code) as soon as they are final,
+/// in bounded memory: at most `cap` findings of one code are written (0: no cap), and after the
+/// findings of the line of a code's first finding beyond the cap comes one line
+/// "FILE:LINE: note: N more findings of this code [more]", N being that code's findings beyond
+/// the cap. The `more` line is no finding: the tallies count every finding, written or not.
+///
+/// Usage is: add() the findings as they are found, release() whenever no finding can come any
+/// more below a line, finish() at the end of the file. The findings of one code must come in
+/// the order of their lines (those of several codes may come in any order). Held in memory are
+/// the findings not yet released, and from the line of a code's first finding beyond the cap
+/// on, every finding until finish(): at most `cap` of each code.
+class FindingStream {
+ public:
+  /// Writes to `out`'s standard output; `file` is escaped here.
+  FindingStream(Console& out, std::string_view file, std::int64_t cap);
+  FindingStream(const FindingStream&) = delete;
+  FindingStream& operator=(const FindingStream&) = delete;
+
+  void add(std::int64_t line, Code code, std::string message);
+  /// The findings below `line` are final: written, unless a code passed its cap before them.
+  void release(std::int64_t line);
+  /// Writes what is held, in order, with the `more` lines (a finding below lines already
+  /// written, which only a failed read at the end can add, follows them).
+  void finish();
+
+  /// Every finding added, by severity (errors, warnings, notes).
+  std::int64_t count(Severity severity) const { return tally_[static_cast<std::size_t>(severity)]; }
+
+ private:
+  void write(const Finding& finding);
+  void flush();
+
+  Console& out_;
+  std::string file_;
+  std::int64_t cap_;
+  std::vector<Finding> open_;  // not yet final
+  std::vector<Finding> kept_;  // final, but at or after hold_from_: written by finish()
+  std::int64_t count_[kCodeCount] = {};
+  std::int64_t over_at_[kCodeCount] = {};  // the line of the code's first finding past the cap
+  std::int64_t hold_from_ = std::numeric_limits<std::int64_t>::max();  // the smallest of them
+  std::int64_t tally_[3] = {};
+  std::string text_;  // written lines not yet put to the console
+};
 
 }  // namespace corvane
 

@@ -36,18 +36,24 @@ constexpr std::string_view kHelp =
     "      --svg PATH     also write a segment plot as SVG (-: standard output)\n"
     "  -q, --quiet        no listing on the console; warnings and closing lines stay\n"
     "      --check        check the files instead: name every suspect line (below)\n"
+    "      --max-findings N  with --check: at most N findings of one code a file\n"
+    "                     (default 100; 0: every one)\n"
     "  -h, --help         show this help and exit\n"
     "  -V, --version      show the version and exit\n"
     "Without --rrw or --crn, the files are taken for chronologies when every name\n"
     "ends in .crn (in any case), for measurements otherwise.\n"
     "The report's default name is the input's name (LIST, FILE or the first FILE) up\n"
-    "to its first blank, then _rec. With --csv - or --svg -, the console's lines go\n"
-    "to standard error.\n"
+    "to its first blank, then _rec. With --csv - or --svg -, or an output that leads\n"
+    "to standard output (/dev/stdout), the console's lines go to standard error.\n"
     "\n"
     "A check (--check) reads each file as a run does, in its own layout (.crn in any\n"
     "case: chronologies) unless --rrw or --crn says, and writes no file. On standard\n"
     "output it names each finding as FILE:LINE: SEVERITY: MESSAGE [CODE], then\n"
-    "\"N files, M series: E errors, W warnings, K notes\". The codes:\n"
+    "\"N files, M series: E errors, W warnings, K notes\", which counts every finding.\n"
+    "Of one code at most 100 findings a file are written (--max-findings), then\n"
+    "FILE:LINE: note: K more findings of this code [more], after the findings of\n"
+    "the line of the first one left out. Names are escaped (\\\\, \\t, \\xHH for\n"
+    "other control bytes), so that a finding is one line. The codes:\n"
     "  errors    open, text-limit, too-long, sd-bad-count, catalogue-full\n"
     "  warnings  text-in-series, decade-step, id-change, unterminated, duplicate-id,\n"
     "            negative-value, empty-series, after-marker, ignored-slot,\n"
@@ -74,7 +80,7 @@ constexpr std::string_view kHelp =
     "  printf 'F\\noaks.rwl\\n1\\n' | corvane\n";
 
 // Values of the options that have no short form, beyond every character.
-enum LongOnly : int { kList = 256, kRrw, kCrn, kCsv, kSvg, kCheck };
+enum LongOnly : int { kList = 256, kRrw, kCrn, kCsv, kSvg, kCheck, kMaxFindings };
 
 constexpr std::string_view kShortOptions = ":o:qhV";
 
@@ -88,6 +94,7 @@ const option kLongOptions[] = {{"list", required_argument, nullptr, kList},
                                {"help", no_argument, nullptr, 'h'},
                                {"version", no_argument, nullptr, 'V'},
                                {"check", no_argument, nullptr, kCheck},
+                               {"max-findings", required_argument, nullptr, kMaxFindings},
                                {nullptr, 0, nullptr, 0}};
 
 std::string_view long_name(int val) {
@@ -115,6 +122,18 @@ std::string long_option_error(std::string_view arg) {
     return "option '--" + std::string(name) + "' is ambiguous; possibilities:" + candidates;
   }
   return "unrecognized option '--" + escaped(name) + "'";
+}
+
+// A non-negative decimal number of at most 18 digits (leading zeros aside), or nothing.
+std::optional<std::int64_t> count_argument(std::string_view text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::size_t first = std::min(text.find_first_not_of('0'), text.size());
+  if (text.size() - first > 18) return std::nullopt;
+  std::int64_t n = 0;
+  for (const char c : text.substr(first)) n = n * 10 + (c - '0');
+  return n;
 }
 
 }  // namespace
@@ -164,6 +183,7 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
   bool rrw = false, crn = false, help = false, version = false;
   std::string first_error;
   std::string empty_path;
+  std::optional<std::string> max_findings;
   const auto take_path = [&](std::optional<std::string>& into, std::string_view option_name) {
     into = optarg;
     if (into->empty() && empty_path.empty()) empty_path = option_name;
@@ -203,6 +223,9 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
         break;
       case kCheck:
         cl.check = true;
+        break;
+      case kMaxFindings:
+        max_findings = optarg;
         break;
       case 'h':
         help = true;
@@ -259,6 +282,14 @@ CommandLine parse_command_line(std::span<const std::string_view> args) {
     if (with != nullptr) {
       return usage_error(std::string("--check does not go with ") + with +
                          ": a check writes no report, CSV or plot, and lists no series");
+    }
+  }
+  if (max_findings) {
+    if (!cl.check) return usage_error("--max-findings goes only with --check");
+    cl.max_findings = count_argument(*max_findings);
+    if (!cl.max_findings) {
+      return usage_error("--max-findings takes a number of 0 or more (0: every finding), not '" +
+                         escaped(*max_findings) + "'");
     }
   }
   if (rrw && crn) return usage_error("--rrw and --crn exclude each other");

@@ -23,7 +23,8 @@ struct CommandLine {
   std::optional<std::string> svg;     ///< --svg PATH; "-" is standard output
   bool quiet = false;                 ///< -q, --quiet
   bool check = false;                 ///< --check: check the files instead of a run
-  std::string error;                  ///< usage_error: what is wrong, one line without its end
+  std::optional<std::int64_t> max_findings;  ///< --max-findings N (with --check only)
+  std::string error;  ///< usage_error: what is wrong, one line without its end
 };
 
 /// Parses the arguments (the program's name not among them) with getopt_long: options may
@@ -32,7 +33,8 @@ struct CommandLine {
 /// or as the next argument. Options given twice: the last counts. The first problem found is
 /// the usage error; --help and --version win over the usage errors that concern the run
 /// (--rrw with --crn, --list with FILEs, no FILE, both outputs on standard output, "-o -",
-/// an empty PATH, --check with an output or -q), not over an unknown option.
+/// an empty PATH, --check with an output or -q, --max-findings without --check or with no
+/// non-negative decimal number), not over an unknown option.
 CommandLine parse_command_line(std::span<const std::string_view> args);
 
 /// The text of --help.

@@ -34,6 +34,7 @@ int check_from_command_line(const CommandLine& cl, Console& console, FileSystem&
   CheckOptions options;
   for (const std::string& f : cl.files) options.files.emplace_back(whole_name(f));
   if (cl.list) options.list = std::string(whole_name(*cl.list));
+  if (cl.max_findings) options.max_findings = *cl.max_findings;
   if (cl.layout_choice != 0)
     options.layout = cl.layout_choice == 1 ? LayoutCode::mr : LayoutCode::ir;
   int status = kExitNormal;

@@ -162,17 +162,24 @@ TEST(DriverDialogue, LayoutAnswers) {
 TEST(DriverDialogue, LetterAsLayoutAnswerIsAnInputErrorReport) {
   TempDir dir;
   write_file(dir / "oaks.rrw", kOneSeries);
-  for (const std::string answer : {"x", "+", "-", "."}) {
-    SCOPED_TRACE(answer);
-    const auto r = run_corvane(dir.path(), "F\noaks.rrw\n" + answer + "\n");
-    const std::string expected = kBanner + "\n             Enter file name :  \n" +
-                                 input_line("oaks.rrw") + kLayoutQuestion + "\n";
-    EXPECT_EQ(r.out, expected);  // the held prompt is ended first
-    EXPECT_NE(r.err.find("Illegal character in numeric input"), std::string::npos);
-    EXPECT_EQ(r.status, 2);
-    // The report file holds its first line and nothing lost.
-    EXPECT_EQ(read_file(dir / "oaks.rrw_rec"),
-              "\n Input file for this run : " + pad("oaks.rrw", 40) + "\n");
+  // A typo must not cost the last complete report: the new one, of no series yet, is dropped.
+  for (const bool earlier : {false, true}) {
+    for (const std::string answer : {"x", "+", "-", ".", "3\nx"}) {
+      SCOPED_TRACE(answer + (earlier ? ", with an earlier report" : ""));
+      std::filesystem::remove(dir / "oaks.rrw_rec");
+      if (earlier) write_file(dir / "oaks.rrw_rec", "complete report\n");
+      const auto r = run_corvane(dir.path(), "F\noaks.rrw\n" + answer + "\n");
+      const std::string expected = kBanner + "\n             Enter file name :  \n" +
+                                   input_line("oaks.rrw") + kLayoutQuestion +
+                                   (answer.size() > 1 ? kLayoutQuestion : "") + "\n";
+      EXPECT_EQ(r.out, expected);  // the held prompt is ended first
+      EXPECT_NE(r.err.find("Illegal character in numeric input"), std::string::npos);
+      EXPECT_EQ(r.status, 2);
+      EXPECT_EQ(std::filesystem::exists(dir / "oaks.rrw_rec"), earlier);
+      if (earlier) {
+        EXPECT_EQ(read_file(dir / "oaks.rrw_rec"), "complete report\n");
+      }
+    }
   }
 }
 

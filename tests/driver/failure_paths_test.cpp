@@ -142,11 +142,15 @@ TEST(DriverFailurePaths, ReportEndsWhereTheRunStops) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(has(files.content("data.rwl_rec"), "     1 A1      "));
 
+  // The input ends at the layout question: the new report, of no series, is dropped.
   MemoryFiles files2;
   files2.add_file("data.rwl", data);
-  Outcome r2 = run(files2, "F\ndata.rwl\n");  // the input ends at the layout question
+  Outcome r2 = run(files2, "F\ndata.rwl\n");
   EXPECT_EQ(r2.status, 2);
-  EXPECT_EQ(files2.content("data.rwl_rec"), testing::report_head("data.rwl"));
+  EXPECT_FALSE(files2.has("data.rwl_rec"));
+  files2.add_file("data.rwl_rec", "previous report\n");
+  EXPECT_EQ(run(files2, "F\ndata.rwl\n").status, 2);
+  EXPECT_EQ(files2.content("data.rwl_rec"), "previous report\n");
 }
 
 TEST(DriverFailurePaths, NoNewFileBesideItIsWrittenInPlace) {
