@@ -40,6 +40,8 @@ struct ChildSetup {
   std::string stdin_path;         ///< opened for reading (a FIFO blocks until its writer opens)
   std::string stdout_path;        ///< opened for writing
   std::string stderr_path;        ///< opened for writing
+  bool append = false;            ///< stdout_path and stderr_path opened for appending
+  bool ignore_interrupt = false;  ///< SIGINT ignored, as for a job in the background
   rlim_t file_size_limit = RLIM_INFINITY;
   mode_t umask_bits = 022;
 };
@@ -112,6 +114,7 @@ class Child {
       for (const int sig : {SIGPIPE, SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGXFSZ}) {
         ::sigaction(sig, &dfl, nullptr);
       }
+      if (setup.ignore_interrupt) ::signal(SIGINT, SIG_IGN);
       sigset_t none;
       sigemptyset(&none);
       ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -131,8 +134,9 @@ class Child {
           ::close(opened);
         };
         attach(setup.stdin_path, O_RDONLY, in_pipe[0], 0);
-        attach(setup.stdout_path, O_WRONLY | O_CREAT | O_TRUNC, out_pipe[1], 1);
-        attach(setup.stderr_path, O_WRONLY | O_CREAT | O_TRUNC, err_pipe[1], 2);
+        const int write_flags = O_WRONLY | O_CREAT | (setup.append ? O_APPEND : O_TRUNC);
+        attach(setup.stdout_path, write_flags, out_pipe[1], 1);
+        attach(setup.stderr_path, write_flags, err_pipe[1], 2);
       }
       if (::chdir(dir.c_str()) != 0) ::_exit(126);
       ::umask(setup.umask_bits);

@@ -202,32 +202,92 @@ TEST(DriverTerminal, ListingLinesAreShownAsTheyAreComplete) {
 
 // A run interrupted at a question by Ctrl-C, or by its terminal hanging up, after it has begun
 // the new report: it ends by that signal and the previous report stays as it was.
-TEST(DriverTerminal, InterruptAtAQuestionKeepsThePreviousReport) {
-  for (const bool hang_up : {false, true}) {
-    SCOPED_TRACE(hang_up ? "hang-up" : "Ctrl-C");
-    TempDir dir;
-    copy_examples(dir.path());
-    write_file(dir / "oaks.rwl_rec", "the previous report\n");
-    const auto before = testing::directory_names(dir.path());
-    ChildSetup setup;
-    setup.dir = dir.path();
-    setup.terminal = true;
-    Child child(setup);
-    ASSERT_TRUE(play(child, {{std::string(kLogicalPrompt), "F\r"},
-                             {std::string(kNamePrompt), "oaks.rwl\r"},
-                             {std::string(kLayoutPrompt), ""}}));
-    EXPECT_EQ(testing::directory_names(dir.path()).size(), before.size() + 1)
-        << "no new report begun beside the old one";
-    if (hang_up) {
-      child.hang_up();
-    } else {
-      ASSERT_TRUE(child.send(std::string(1, child.intr_char())));
+// Every end at the layout question keeps the previous report byte for byte, and leaves none
+// where there was none: the end of input, a letter, Ctrl-C, a hang-up; at a terminal and on a
+// pipe.
+TEST(DriverTerminal, RunEndedAtTheLayoutQuestionKeepsThePreviousReport) {
+  enum class End { input, letter, interrupt, hang_up };
+  struct Case {
+    End end;
+    bool terminal;
+    std::string status;
+  };
+  const Case cases[] = {
+      {End::input, true, testing::exit_text(2)},
+      {End::letter, true, testing::exit_text(2)},
+      {End::interrupt, true, testing::signal_text(SIGINT)},
+      {End::hang_up, true, testing::signal_text(SIGHUP)},
+      {End::input, false, testing::exit_text(2)},
+      {End::letter, false, testing::exit_text(2)},
+      {End::interrupt, false, testing::signal_text(SIGINT)},
+  };
+  for (const Case& c : cases) {
+    for (const bool earlier : {true, false}) {
+      SCOPED_TRACE(c.status + (c.terminal ? " at a terminal" : " on a pipe") +
+                   (earlier ? ", with an earlier report" : ", with none"));
+      TempDir dir;
+      copy_examples(dir.path());
+      if (earlier) write_file(dir / "oaks.rwl_rec", "the previous report\n");
+      const auto before = testing::directory_names(dir.path());
+      ChildSetup setup;
+      setup.dir = dir.path();
+      setup.terminal = c.terminal;
+      Child child(setup);
+      const std::string end_line = c.terminal ? "\r" : "\n";
+      ASSERT_TRUE(play(child, {{std::string(kLogicalPrompt), "F" + end_line},
+                               {std::string(kNamePrompt), "oaks.rwl" + end_line},
+                               {std::string(kLayoutPrompt), ""}}));
+      EXPECT_EQ(testing::directory_names(dir.path()).size(), before.size() + 1)
+          << "no new report begun beside the old one";
+      switch (c.end) {
+        case End::input:
+          if (c.terminal) {
+            ASSERT_TRUE(child.send(std::string(1, child.eof_char())));
+          } else {
+            child.close_input();
+          }
+          break;
+        case End::letter:
+          ASSERT_TRUE(child.send("x" + end_line));
+          break;
+        case End::interrupt:
+          if (c.terminal) {
+            ASSERT_TRUE(child.send(std::string(1, child.intr_char())));
+          } else {
+            child.signal(SIGINT);
+          }
+          break;
+        case End::hang_up:
+          child.hang_up();
+          break;
+      }
+      EXPECT_EQ(testing::describe_status(child.wait_exit()), c.status);
+      if (earlier) {
+        EXPECT_EQ(read_file(dir / "oaks.rwl_rec"), "the previous report\n");
+      }
+      EXPECT_EQ(testing::directory_names(dir.path()), before);
     }
-    EXPECT_EQ(testing::describe_status(child.wait_exit()),
-              testing::signal_text(hang_up ? SIGHUP : SIGINT));
-    EXPECT_EQ(read_file(dir / "oaks.rwl_rec"), "the previous report\n");
-    EXPECT_EQ(testing::directory_names(dir.path()), before);
   }
+}
+
+// A run started with SIGINT ignored (a job in the background) keeps it ignored: an interrupt at
+// a question does not end it.
+TEST(DriverConsolePipe, IgnoredInterruptStaysIgnored) {
+  TempDir dir;
+  copy_examples(dir.path());
+  ChildSetup setup;
+  setup.dir = dir.path();
+  setup.ignore_interrupt = true;
+  Child child(setup);
+  ASSERT_TRUE(play(child, {{std::string(kLogicalPrompt), "F\n"},
+                           {std::string(kNamePrompt), "oaks.rwl\n"},
+                           {std::string(kLayoutPrompt), ""}}));
+  child.signal(SIGINT);
+  EXPECT_FALSE(child.wait_exit(300).has_value()) << "the interrupt ended the run";
+  ASSERT_TRUE(child.send("1\n"));
+  EXPECT_TRUE(child.wait_for(kNormalEnd));
+  EXPECT_EQ(testing::describe_status(child.wait_exit()), testing::exit_text(0));
+  EXPECT_TRUE(read_file(dir / "oaks.rwl_rec").find("OAK01A") != std::string::npos);
 }
 
 // A script that writes one answer, reads the next prompt back, and only then writes the next
