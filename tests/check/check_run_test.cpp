@@ -201,12 +201,37 @@ TEST(CheckRun, HelpAndManualNameEveryCode) {
   }
 }
 
+// The status: 1 for an error or a warning, each without the other; 0 for notes alone.
+TEST(CheckRun, StatusByTheGravestFinding) {
+  TempDir dir;
+  const struct {
+    std::string content;
+    int status;
+  } cases[] = {
+      {mr_series("A", 2000, {1}), 0},
+      {testing::mr_line("EGR108 1", "713", testing::fields(7)) +
+           testing::mr_line("EGR108 1", "720", {"999"}),
+       0},
+      {mr_series("A", 2000, {-5}), 1},
+      {mr_series("A", -1000, testing::constant(10001, 100)), 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content.substr(0, 20));
+    write_file(dir / "a.rwl", c.content);
+    const auto r = run_corvane(dir.path(), "", "--check a.rwl");
+    EXPECT_EQ(r.status, c.status) << r.out;
+  }
+}
+
 TEST(CheckRun, UsageErrors) {
   TempDir dir;
   for (const char* args :
        {"--check", "--check --rrw --crn a.rwl", "--check --list x.lst a.rwl",
         "--check --csv out.csv a.rwl", "--check --svg out.svg a.rwl", "--check -o out a.rwl",
-        "--check -q a.rwl", "--check --bogus a.rwl", "--check --list"}) {
+        "--check -q a.rwl", "--check --bogus a.rwl", "--check --list", "--max-findings 5 a.rwl",
+        "--check --max-findings -1 a.rwl", "--check --max-findings x a.rwl",
+        "--check --max-findings= a.rwl", "--check --max-findings 1e3 a.rwl",
+        "--check --max-findings 99999999999999999999 a.rwl"}) {
     SCOPED_TRACE(args);
     const auto r = run_corvane(dir.path(), "", args);
     EXPECT_EQ(r.status, 2);
