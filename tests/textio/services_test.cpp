@@ -617,5 +617,29 @@ TEST(TextioServices, NamesHelpers) {
   EXPECT_EQ(fit("abcdef", 3), "abc");
 }
 
+// Through the system's file system, every written file gives its cleanup slot back: many
+// more files than there are slots, kept, dropped and ended by close_all, one after another.
+TEST(ServicesSystemFiles, ManyWrittenFilesInOneProcess) {
+  TempDir dir;
+  MemoryConsole console;
+  Services io(console, system_files());
+  for (int i = 0; i < 30; ++i) {
+    SCOPED_TRACE(i);
+    const std::string name = (dir / ("out" + std::to_string(i))).string();
+    const auto keep = i % 3 == 1 ? Services::Keep::when_closed : Services::Keep::at_any_end;
+    io.open_for_writing(kReportHandle, name, keep);
+    io.put(kReportHandle, "text\n");
+    if (i % 3 == 0) {
+      io.close_file(kReportHandle);
+    } else {
+      ASSERT_FALSE(io.close_all().has_value());
+    }
+    EXPECT_EQ(std::filesystem::exists(name), i % 3 != 1);
+  }
+  const auto left = std::distance(std::filesystem::directory_iterator(dir.path()),
+                                  std::filesystem::directory_iterator());
+  EXPECT_EQ(left, 20) << "no temporary file left";
+}
+
 }  // namespace
 }  // namespace corvane
