@@ -180,8 +180,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
         // the same series in the next block.
         std::int32_t block = first_year - offset;
         std::string kept;  // the line of padding, for an observer, while the next one is read
-        const bool padded = fields.values[static_cast<std::size_t>(from)] >= kIndexEnd;
-        while (padded) {
+        for (bool padded = v[static_cast<std::size_t>(from)] >= kIndexEnd; padded;) {
           const std::int32_t begins = past_padding(fields, from);
           if (begins < 10) {
             first_year = block + begins;
@@ -209,7 +208,8 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
             observer->data_line(kept, fields.year, v, slots, plain_line<Code>(kept));
           }
           if (!taken) {
-            // The design's empty series: no values, the year of its (last) line.
+            // A series of no values, in the year of its (last) line of padding; the line read
+            // ahead belongs to the next call.
             first_year = fields.year;
             n = 0;
             return ReadLimit::none;
