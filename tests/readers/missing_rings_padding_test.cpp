@@ -1,5 +1,6 @@
 // Missing-ring codes in measurement series and padding at the head of chronologies, against a
 // small reference of the decade slot rules written for these tests alone.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -134,123 +135,115 @@ std::vector<Series> reference(const std::string& file, bool measurement) {
   }
 }
 
-void expect_reference(const std::string& file, LayoutCode code) {
-  const std::vector<Series> want = reference(file, code == LayoutCode::mr);
-  SeriesFile f(file, code);
-  const std::vector<Series> got = f.all();
-  ASSERT_EQ(got.size(), want.size());
-  for (std::size_t s = 0; s < got.size(); ++s) {
-    SCOPED_TRACE("series " + std::to_string(s + 1));
-    EXPECT_EQ(got[s].id, want[s].id);
-    EXPECT_EQ(got[s].year, want[s].year);
-    EXPECT_EQ(got[s].values, want[s].values);
-    EXPECT_EQ(got[s].missing_rings, want[s].missing_rings);
-  }
-}
-
 struct Case {
   const char* what;
+  LayoutCode code;
   std::string file;
-  // What the series read must be: ID's first year, number of values, missing rings (every
-  // series, in order).
-  std::vector<std::vector<std::int32_t>> series;
+  std::vector<std::array<std::int32_t, 3>> series;  // each series' first year, N, missing rings
 };
 
-TEST(ReadersMissingRings, CodesBelowZeroAreRingsOfWidthZero) {
+// Every case read by trrw as the reference reads it, and as stated.
+TEST(ReadersMissingRingsAndPadding, AsTheSlotRulesSay) {
+  constexpr LayoutCode M = LayoutCode::mr, I = LayoutCode::ir;
+  const std::vector<std::string> padding6 = {"", "", "", "", "", ""};
+  const auto with = [](std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  };
   const std::vector<Case> cases = {
       {"-999 kept in its year",
+       M,
        mr("712011", 1897, {"50", "60", "70"}) + mr("712011", 1900, {"-999", "80", "999"}),
        {{1897, 5, 1}}},
-      {"-7 and -2599, several on a line",
+      {"-7 and -2599, several on a full line",
+       M,
        mr("A1", 1900, {"-7", "100", "-2599", "-7", "0", "20", "30", "40", "50", "60"}) +
            mr("A1", 1910, {"999"}),
        {{1900, 10, 3}}},
-      {"a series closed by -9999: the 0 scales to 0",
+      {"closed by -9999: the 0 scales to 0",
+       M,
        mr("B2", 1901, {"150", "-999", "23", "-9999"}),
        {{1901, 3, 1}}},
-      {"-999 on the first line, then a marker alone on the next line",
-       mr("C3", 1995, {"-999", "1", "2", "3", "4"}) + mr("C3", 2000, {"999"}),
-       {{1995, 5, 1}}},
-      {"a written 0 is a ring of width 0, not missing; counts start afresh each series",
+      {"a written 0 is no missing ring; counts start afresh",
+       M,
        mr("D4", 2000, {"0", "-1", "999"}) + mr("E5", 2000, {"0", "999"}),
        {{2000, 2, 1}, {2000, 1, 0}}},
       {"a year below -999 with its sign in column 8",
+       M,
        mr("NEG    -", 1005, {"-999", "5", "999"}),
        {{1005, 2, 1}}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    expect_reference(c.file, LayoutCode::mr);
-    SeriesFile f(c.file, LayoutCode::mr);
-    const std::vector<Series> got = f.all();
-    ASSERT_EQ(got.size(), c.series.size());
-    for (std::size_t s = 0; s < got.size(); ++s) {
-      EXPECT_EQ(got[s].year, c.series[s][0]);
-      EXPECT_EQ(got[s].values.size(), static_cast<std::size_t>(c.series[s][1]));
-      EXPECT_EQ(got[s].missing_rings, c.series[s][2]);
-      for (const float x : got[s].values) EXPECT_GE(x, 0.0f);
-    }
-  }
-}
-
-TEST(ReadersMissingRings, IndexValuesBelowZeroStayAsWritten) {
-  SeriesFile f(ir("CRN", 2000, {"-5", "1000", "9990"}), LayoutCode::ir);
-  const std::vector<Series> got = f.all();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].values, (std::vector<float>{-5.0f * 0.001f, 1.0f}));
-  EXPECT_EQ(got[0].missing_rings, 0);
-}
-
-TEST(ReadersChronologyPadding, PaddingIsPassedOverUpToTheFirstValue) {
-  const std::string tail = ir("ca533r", 640, {"1000", "1100", "9990"});
-  const std::vector<Case> cases = {
+      {"index values below 0 stay as written",
+       I,
+       ir("CRN", 2000, {"-5", "1000", "9990"}),
+       {{2000, 2, 0}}},
       {"padding from the first year's slot",
-       ir("ca533r", 626, {"", "", "", "", "", "", "9990", "9990", "1000", "1200"}) +
+       I,
+       ir("ca533r", 626, with(padding6, {"9990", "9990", "1000", "1200"})) +
            ir("ca533r", 630, {"1300", "9990"}),
        {{628, 3, 0}}},
       {"blank slots after padding are padding, not 0",
+       I,
        ir("P1", 1920, {"9990", "", "9999", "", "800", "9990"}),
        {{1924, 1, 0}}},
-      {"a blank first slot begins the series there", ir("P2", 1920, {"", "9990"}), {{1920, 1, 0}}},
+      {"a blank first slot begins the series there",
+       I,
+       ir("P2", 1920, {"", "9990"}),
+       {{1920, 1, 0}}},
       {"a short line of one 9990, then the same ID in the next block",
+       I,
        ir("P0", 1920, {"9990"}).substr(0, 14) + "\n" + ir("P0", 1930, {"9990", "1000", "9990"}),
        {{1931, 1, 0}}},
-      {"one all-padding line, then a line from its slot 1 on",
-       ir("ca533r", 626, {"", "", "", "", "", "", "9990", "9990", "9990", "9990"}) +
+      {"one all-padding line, then blanks as padding from slot 1",
+       I,
+       ir("ca533r", 626, with(padding6, {"9990", "9990", "9990", "9990"})) +
            ir("ca533r", 630, {"", "9990", "1000", "9990"}),
        {{632, 1, 0}}},
       {"two all-padding lines before the first value",
-       ir("ca533r", 620, {"9990"}) + ir("ca533r", 630, {"9990", "9990"}) + tail,
+       I,
+       ir("ca533r", 620, {"9990"}) + ir("ca533r", 630, {"9990", "9990"}) +
+           ir("ca533r", 640, {"1000", "1100", "9990"}),
        {{640, 2, 0}}},
       {"an all-padding line followed by another ID",
-       ir("ZERO", 1920, {"9990", "0"}).substr(0, 17) + "\n" + ir("OTHER", 1930, {"1", "9990"}),
+       I,
+       ir("ZERO", 1920, {"9990"}).substr(0, 17) + "\n" + ir("OTHER", 1930, {"1", "9990"}),
        {{1920, 0, 0}, {1930, 1, 0}}},
       {"the same ID at a wrong year",
+       I,
        ir("P3", 1920, {"9990"}) + ir("P3", 1940, {"1", "9990"}),
        {{1920, 0, 0}, {1940, 1, 0}}},
-      {"a chain that ends on the last line of padding",
+      {"a chain ends on its last line of padding",
+       I,
        ir("P4", 1920, {"9990"}) + ir("P4", 1930, {"9990"}) + ir("P4", 1950, {"1", "9990"}),
        {{1930, 0, 0}, {1950, 1, 0}}},
       {"a text line after the padding",
+       I,
        ir("P5", 1920, {"9990"}) + "P5    1930 text\n" + ir("P5", 1930, {"1", "9990"}),
        {{1920, 0, 0}, {1930, 1, 0}}},
       {"a blank line ends the chain",
+       I,
        ir("P6", 1920, {"9990"}) + "\n" + ir("P6", 1930, {"1", "9990"}),
        {{1920, 0, 0}, {1930, 1, 0}}},
-      {"the end of the file after the padding", ir("P7", 1920, {"9990"}), {{1920, 0, 0}}},
+      {"the end of the file after the padding", I, ir("P7", 1920, {"9990"}), {{1920, 0, 0}}},
       {"padding at a negative year",
+       I,
        ir("NG", -15, {"", "", "", "", "", "9990", "9990", "500", "9990"}),
        {{-13, 1, 0}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    expect_reference(c.file, LayoutCode::ir);
-    SeriesFile f(c.file, LayoutCode::ir);
+    const std::vector<Series> want = reference(c.file, c.code == M);
+    SeriesFile f(c.file, c.code);
     const std::vector<Series> got = f.all();
+    ASSERT_EQ(got.size(), want.size());
     ASSERT_EQ(got.size(), c.series.size());
     for (std::size_t s = 0; s < got.size(); ++s) {
-      EXPECT_EQ(got[s].year, c.series[s][0]);
-      EXPECT_EQ(got[s].values.size(), static_cast<std::size_t>(c.series[s][1]));
+      EXPECT_EQ(got[s].id, want[s].id);
+      EXPECT_EQ(got[s].year, want[s].year);
+      EXPECT_EQ(got[s].values, want[s].values);
+      EXPECT_EQ(got[s].missing_rings, want[s].missing_rings);
+      EXPECT_EQ((std::array{got[s].year, static_cast<std::int32_t>(got[s].values.size()),
+                            got[s].missing_rings}),
+                c.series[s]);
     }
   }
 }
