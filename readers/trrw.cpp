@@ -101,7 +101,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
 
   // A measurement value below 0 that is no end marker is a ring that was not measured: it is
   // stored as a ring of width 0 and counted.
-  const auto store = [&missing](float* out, std::int32_t v) {
+  const auto store = [&](float* out, std::int32_t v) {
     if constexpr (measurement) {
       missing += v < 0 ? 1 : 0;
       v = std::max(v, 0);
