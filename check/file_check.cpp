@@ -224,6 +224,8 @@ void FileCheck::delivered(std::int64_t number) {
   }
 }
 
+namespace {
+
 // What makes a decade line a text line: "the value field "  11x" in columns 19-24 does not
 // convert".
 std::string failed_field(bool measurement, std::string_view line) {
@@ -239,6 +241,8 @@ std::string failed_field(bool measurement, std::string_view line) {
   });
   return what;
 }
+
+}  // namespace
 
 void FileCheck::text_line(std::string_view line, bool in_series) {
   if (!in_series) {
@@ -493,7 +497,7 @@ void FileCheck::check_fields(std::string_view columns80, std::int64_t at, std::i
            columns(t.first) + ")";
   };
 
-  // The values taken: negative ones (measurements), blank ones.
+  // The values taken: negative ones, blank ones.
   Tally negative, blanks;
   for (std::int32_t k = slots.from; k < slots.end; ++k) {
     if (value(k) < 0) {
