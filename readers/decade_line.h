@@ -19,7 +19,7 @@ struct DecadeLine {
   std::int32_t year = 0;
   std::array<std::int32_t, 10> values{};  ///< index layout: the values without their counts
   /// Index layout: bit k set when the four columns of value k + 1 are all blanks (the field
-  /// reads 0 all the same). Always 0 in the measurement layout.
+  /// reads 0 all the same). The measurement layout leaves it as it was (0 from the start).
   std::uint16_t blank_values = 0;
 };
 
@@ -227,11 +227,7 @@ inline bool read_decade_line(std::string_view line, DecadeLine& out, bool head) 
     std::memcpy(out.id.data(), p, table.first);  // the ID stands before the first number
     std::memset(out.id.data() + table.first, ' ', out.id.size() - table.first);
   }
-  if constexpr (measurement) {
-    out.blank_values = 0;
-  } else {
-    out.blank_values = blank_index_values(p);
-  }
+  if constexpr (!measurement) out.blank_values = blank_index_values(p);
   if (!plain_fields(p, table)) return read_general(p, Code, out);
   if (head) out.year = convert4(p + table.fields[0].start);
   if constexpr (measurement) {

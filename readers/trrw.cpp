@@ -34,10 +34,11 @@ bool is_marker(std::int32_t v) {
   }
 }
 
-// Whether any of the ten fields is an end marker: groups of four, four and two, looked at
+// Whether any of the ten fields is an end marker or (measurement layout) a missing-ring code,
+// any value below 0 taken together with -9999: groups of four, four and two, looked at
 // without a branch.
 template <LayoutCode Code>
-bool any_marker(const std::array<std::int32_t, 10>& v) {
+bool any_marker_or_code(const std::array<std::int32_t, 10>& v) {
   using decade::Pair;
   using decade::Quad;
   const auto a = decade::load<Quad>(v.data());
@@ -46,9 +47,8 @@ bool any_marker(const std::array<std::int32_t, 10>& v) {
   Quad found;
   Pair found_c;
   if constexpr (Code == LayoutCode::mr) {
-    found = (a == kHundredthsEnd) | (a == kThousandthsEnd) | (b == kHundredthsEnd) |
-            (b == kThousandthsEnd);
-    found_c = (c == kHundredthsEnd) | (c == kThousandthsEnd);
+    found = (a == kHundredthsEnd) | (a < 0) | (b == kHundredthsEnd) | (b < 0);
+    found_c = (c == kHundredthsEnd) | (c < 0);
   } else {
     found = (a >= kIndexEnd) | (b >= kIndexEnd);
     found_c = c >= kIndexEnd;
@@ -146,9 +146,9 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     }
 
     const std::array<std::int32_t, 10>& v = fields.values;
-    const bool marker = any_marker<Code>(v);
-    if (++data_lines > 1 && !marker) {
-      // A full line of values: the common case.
+    const bool special = any_marker_or_code<Code>(v);
+    if (++data_lines > 1 && !special) {
+      // A full line of values, none of them a marker or a missing-ring code: the common case.
       if constexpr (kObserved)
         observer->data_line(*got, fields.year, v, {0, 10, 10}, plain_line<Code>(*got));
       if (stored + 10 > capacity || (kObserved && passing_over)) {
@@ -159,7 +159,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
         continue;
       }
       float* out = values.data() + stored;
-      for (std::size_t k = 0; k < 10; ++k) store(out + k, v[k]);
+      for (std::size_t k = 0; k < 10; ++k) out[k] = static_cast<float>(v[k]) * unit;
       stored += 10;
       continue;
     }
