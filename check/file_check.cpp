@@ -201,6 +201,7 @@ void FileCheck::begin_call() {
   count_ = 0;
   bad_format_ = false;
   too_long_ = false;
+  text_before_line_ = 0;
 }
 
 void FileCheck::add(std::int64_t line, Code code, std::string message) {
@@ -232,18 +233,35 @@ void FileCheck::delivered(std::int64_t number) {
   }
 }
 
-void FileCheck::text_line(std::string_view line, bool in_series) {
-  if (!in_series) return;  // headers, titles and text between series are no findings
+namespace {
+
+// What makes a decade line a text line: "the value field "  11x" in columns 19-24 does not
+// convert".
+std::string failed_field(bool measurement, std::string_view line) {
   char buffer[kBufferWidth];
   const std::string_view c = columns_of(line, buffer);
   std::string what = "a field does not convert";
-  for_each_field(measurement_, [&](const Field& f) {
+  for_each_field(measurement, [&](const Field& f) {
     std::int32_t v = 0;
     if (parse_integer_field(field_text(c, f), v)) return true;
     what = "the " + std::string(f.what) + " field " + quoted(field_text(c, f)) + " in " +
            columns(f) + " does not convert";
     return false;
   });
+  return what;
+}
+
+}  // namespace
+
+void FileCheck::text_line(std::string_view line, bool in_series) {
+  if (!in_series) {
+    // Headers, titles and text between series are no findings, unless the line turns out to
+    // be the damaged first line of the series that follows.
+    text_before_.assign(line.substr(0, kLineWidth));
+    text_before_line_ = file_.line_number();
+    return;
+  }
+  const std::string what = failed_field(measurement_, line);
   add(file_.line_number(), Code::text_in_series,
       what + ", so the reader passes over the line as text: series " + series() +
           " goes on with its next data line, without this line's values");
@@ -275,7 +293,31 @@ void FileCheck::limit(ReadLimit limit) {
   }
 }
 
+void FileCheck::damaged_first_line(std::string_view first_line, std::int32_t signed_year) {
+  char text_buffer[kBufferWidth];
+  char data_buffer[kBufferWidth];
+  const std::string_view text = columns_of(text_before_, text_buffer);
+  const std::string_view data = columns_of(first_line, data_buffer);
+  const std::size_t id_width = measurement_ ? 8 : 6;
+  if (text.substr(0, id_width) != data.substr(0, id_width)) return;
+  std::int32_t year = 0;
+  if (!parse_integer_field(field_text(text, year_field(measurement_)), year)) return;
+  if (measurement_ && text[7] == '-') year = -year;  // the same sign as the series' own line
+  if (block_of(year) != block_of(signed_year) - 10) return;
+  const std::int32_t block_end = block_of(year) + 9;
+  const std::string lost = year == block_end ? "the ring of " + std::to_string(year) + " is"
+                                             : "the rings of " + std::to_string(year) + "-" +
+                                                   std::to_string(block_end) + " are";
+  add(text_before_line_, Code::damaged_first_line,
+      failed_field(measurement_, text_before_) +
+          ", so the reader passes over the line as text; it is most likely the first data line "
+          "of series " +
+          series() + ", damaged: " + lost + " lost and the series begins in " +
+          std::to_string(signed_year) + " instead of " + std::to_string(year));
+}
+
 void FileCheck::title_line(std::string_view line) {
+  text_before_line_ = 0;
   first_line_ = file_.line_number();
   self_describing_ = true;
   id_.fill(' ');
@@ -344,6 +386,7 @@ void FileCheck::data_line(std::string_view line, std::int32_t year,
     first_line_ = at;
     id_ = id;
     first_year_ = signed_year;
+    if (text_before_line_ != 0) damaged_first_line(line, signed_year);
   }
 
   if (zero) {
@@ -463,10 +506,10 @@ void FileCheck::check_fields(std::string_view columns80, std::int64_t at, std::i
            columns(t.first) + ")";
   };
 
-  // The values taken: negative ones (measurements), blank ones.
+  // The values taken: negative ones, blank ones.
   Tally negative, blanks;
   for (std::int32_t k = slots.from; k < slots.end; ++k) {
-    if (value(k) < 0 && measurement_) {
+    if (value(k) < 0) {
       negative.add(field(k));
     } else if (value(k) == 0 && !zero && is_blank(k)) {  // a zero line is told once
       blanks.add(field(k));
@@ -475,10 +518,15 @@ void FileCheck::check_fields(std::string_view columns80, std::int64_t at, std::i
   if (negative.count > 0) {
     add(at, Code::negative_value,
         values_with(negative, " of series " + series() + " on this line") +
-            (negative.one()
-                 ? " is below 0: the reader stores it as a negative width, which counts"
-                 : " are below 0: the reader stores them as negative widths, which count") +
-            " in the mean");
+            (measurement_
+                 ? (negative.one() ? " is below 0, the code of a missing ring: the reader reads "
+                                     "it as a ring of width 0, which counts in the mean"
+                                   : " are below 0, codes of missing rings: the reader reads "
+                                     "them as rings of width 0, which count in the mean")
+                 : (negative.one() ? " is below 0: the reader stores it as written, which counts"
+                                   : " are below 0: the reader stores them as written, which "
+                                     "count") +
+                       std::string(" in the mean")));
   }
   if (first && slots.end == slots.from && slots.end < slots.to) {
     const Field f = field(slots.end);

@@ -48,6 +48,7 @@ class FileCheck final : public ReaderObserver {
                     std::span<const std::int32_t, 10> values, TakenSlots slots, bool first,
                     bool zero, bool inner_blank);
   std::string series() const;
+  void damaged_first_line(std::string_view first_line, std::int32_t signed_year);
 
   Services& io_;
   int handle_;
@@ -70,6 +71,10 @@ class FileCheck final : public ReaderObserver {
   std::string format_;
   bool bad_format_ = false;
   bool too_long_ = false;
+  // The text line passed over last before the series' first data line (only blank lines after
+  // it), and its line number; 0 when there is none.
+  std::string text_before_;
+  std::int64_t text_before_line_ = 0;
 
   // The file.
   std::unordered_map<std::uint64_t, std::int64_t> first_lines_;  // ID (its 8 bytes) -> first line

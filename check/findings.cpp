@@ -23,6 +23,7 @@ constexpr std::array<CodeInfo, kCodeCount> kCodes = {{
     {"sd-bad-count", Severity::error},
     {"catalogue-full", Severity::error},
     {"text-in-series", Severity::warning},
+    {"damaged-first-line", Severity::warning},
     {"decade-step", Severity::warning},
     {"id-change", Severity::warning},
     {"unterminated", Severity::warning},

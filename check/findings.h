@@ -21,6 +21,7 @@ enum class Code : std::uint8_t {
   sd_bad_count,
   catalogue_full,
   text_in_series,
+  damaged_first_line,
   decade_step,
   id_change,
   unterminated,

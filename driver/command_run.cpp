@@ -113,6 +113,20 @@ std::int32_t layout_by_names(const std::vector<std::string>& names) {
   return any ? 2 : 1;
 }
 
+std::string mixed_layout_error(const std::vector<std::string>& names) {
+  const std::string* chronology = nullptr;
+  const std::string* other = nullptr;
+  for (const std::string& name : names) {
+    if (whole_name(name).empty()) continue;
+    (names_chronology(name) ? chronology : other) = &name;
+    if (chronology != nullptr && other != nullptr) break;
+  }
+  if (chronology == nullptr || other == nullptr) return {};
+  return "the files are of two kinds: '" + std::string(whole_name(*chronology)) +
+         "' is named as a chronology (.crn) and '" + std::string(whole_name(*other)) +
+         "' is not; give --rrw or --crn to say how all of them are read";
+}
+
 std::string default_report_name(std::string_view input) {
   return std::string(input.substr(0, std::min(input.find(' '), input.size()))) + "_rec";
 }
@@ -155,6 +169,13 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
   intake.file_count = static_cast<std::int32_t>(names.size());
   for (const std::string& name : names) intake.file_names.push_back(fit(name, kNameWidth));
   intake.paths = names;
+  if (cl.layout_choice == 0) {
+    // One run reads all its files in one layout: names of both kinds leave it to the user.
+    if (const std::string mixed = mixed_layout_error(names); !mixed.empty()) {
+      console.write_error(usage_error_text(mixed));
+      io.stop_run(" ", kExitFailure);
+    }
+  }
   intake.layout_choice = cl.layout_choice != 0 ? cl.layout_choice : layout_by_names(names);
   intake.code = intake.layout_choice == 1 ? LayoutCode::mr : LayoutCode::ir;
   const std::string report(cl.report ? whole_name(*cl.report) : default_report_name(input));

@@ -16,6 +16,10 @@ namespace corvane {
 /// that names a file and every such name ends in ".crn" in any case, 1 (measurements) otherwise.
 std::int32_t layout_by_names(const std::vector<std::string>& names);
 
+/// The usage error of names of both kinds, some ending in ".crn" and some not (blank names
+/// name no file): it names the first of each kind. Empty when all are of one kind.
+std::string mixed_layout_error(const std::vector<std::string>& names);
+
 /// The report's default name: the input's name up to its first blank, then "_rec".
 std::string default_report_name(std::string_view input);
 

@@ -68,6 +68,7 @@ Catalogue::Catalogue() {
   N.reserve(room);
   mean.reserve(room);
   file.reserve(room);
+  year_sign.reserve(room);
 }
 
 namespace {
@@ -144,7 +145,8 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
       // A read that failed is no end of the file: the run ends with the system's reason.
       io.check_read(kInputHandle);
       // A year below -999 carries its minus sign in the ID's last column.
-      if (!self_describing && id[7] == '-') first_year = -first_year;
+      const bool year_sign = !self_describing && id[7] == '-';
+      if (year_sign) first_year = -first_year;
       if (counter <= 0) break;
       if (catalogue.count >= kMaxSeries) {
         io.stop_run("The catalogue is full: a run holds at most " + std::to_string(kMaxSeries) +
@@ -158,6 +160,7 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
       catalogue.N.push_back(n);
       catalogue.LYR.push_back(last_year);
       catalogue.file.push_back(k);
+      catalogue.year_sign.push_back(year_sign ? 1 : 0);
       if (n > 0) {
         const float mean =
             series_mean(std::span<const float>(values.data(), static_cast<std::size_t>(n)));

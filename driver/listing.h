@@ -17,8 +17,9 @@ struct Catalogue {
   std::vector<std::int32_t> IYR;  ///< first year (negated for a decade-layout ID ending in "-")
   std::vector<std::int32_t> LYR;  ///< IYR + N - 1
   std::vector<std::int32_t> N;
-  std::vector<float> mean;         ///< the listed mean, where N > 0
-  std::vector<std::int32_t> file;  ///< index of the series' file in the intake's names
+  std::vector<float> mean;              ///< the listed mean, where N > 0
+  std::vector<std::int32_t> file;       ///< index of the series' file in the intake's names
+  std::vector<std::uint8_t> year_sign;  ///< 1 where the ID's "-" in column 8 negated IYR
   std::int32_t count = 0;
 };
 

@@ -77,7 +77,8 @@ void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
                             std::span(catalogue.N).first(n),
                             std::span(catalogue.mean).first(n),
                             std::span(catalogue.file).first(n),
-                            names};
+                            names,
+                            std::span(catalogue.year_sign).first(n)};
     write_output(io, outputs, outputs.csv, kCsvHandle,
                  [&](Sink& sink) { write_csv(sink, table, optimum); });
     write_output(io, outputs, outputs.svg, kSvgHandle,

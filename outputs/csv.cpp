@@ -2,6 +2,7 @@
 #include "outputs/csv.h"
 
 #include <charconv>
+#include <cmath>
 
 namespace corvane {
 
@@ -23,6 +24,10 @@ void append_csv_field(std::string& out, std::string_view field) {
 }
 
 void append_shortest_float(std::string& out, float value) {
+  if (std::isnan(value)) {
+    out.append("nan");  // whatever its sign bit: "-nan" is no number to many readers
+    return;
+  }
   char buf[32];
   const auto r = std::to_chars(buf, buf + sizeof buf, value);
   out.append(buf, r.ptr);
@@ -50,7 +55,7 @@ void write_csv(Sink& out, const SeriesTable& table, const Optimum& optimum) {
     text.push_back(',');
     append_integer(text, number);
     text.push_back(',');
-    append_csv_field(text, trimmed_id(table.id[i]));
+    append_csv_field(text, table_id(table, i));
     text.push_back(',');
     append_integer(text, table.first_year[i]);
     text.push_back(',');

@@ -19,7 +19,7 @@ inline constexpr std::string_view kCsvHeader =
 void append_csv_field(std::string& out, std::string_view field);
 
 /// Appends the shortest text that reads back as exactly this float (std::to_chars), such as
-/// "1.456", "12345", "1e+10" or "inf".
+/// "1.456", "12345", "1e+10", "inf" or "-inf"; a NaN of either sign is "nan".
 void append_shortest_float(std::string& out, float value);
 
 /// Writes the header row and one row per series in catalogue order, each ended by a line feed:

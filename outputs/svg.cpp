@@ -299,7 +299,7 @@ void write_row_labels(SvgText& o, const Geometry& g, const SeriesTable& t) {
       o << "<text x=\"";
       o.at(kLeft - 8) << "\" y=\"";
       o.at(g.row(i) + size * 0.35) << "\">";
-      o.escaped(trimmed_id(t.id[i])) << "</text>\n";
+      o.escaped(table_id(t, i)) << "</text>\n";
     }
     o << "</g>\n";
     return;
@@ -340,9 +340,9 @@ void write_segments(SvgText& o, const Geometry& g, const SeriesTable& t, const O
     if (g.n <= kTitledSegments) {
       o << "><title>";
       o.escaped(t.file_names[static_cast<std::size_t>(t.file[i])]) << " #" << number << " ";
-      o.escaped(trimmed_id(t.id[i]))
-          << ": " << span_text(t.first_year[i], t.last_year[i]) << ", "
-          << static_cast<std::int64_t>(t.values[i]) << " values</title></path>\n";
+      o.escaped(table_id(t, i)) << ": " << span_text(t.first_year[i], t.last_year[i]) << ", "
+                                << static_cast<std::int64_t>(t.values[i])
+                                << " values</title></path>\n";
     } else {
       o << "/>\n";
     }

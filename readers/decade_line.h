@@ -18,6 +18,9 @@ struct DecadeLine {
   SeriesId id{};  ///< measurement: columns 1-8; index: columns 1-6 followed by two blanks
   std::int32_t year = 0;
   std::array<std::int32_t, 10> values{};  ///< index layout: the values without their counts
+  /// Index layout: bit k set when the four columns of value k + 1 are all blanks (the field
+  /// reads 0 all the same). The measurement layout leaves it as it was (0 from the start).
+  std::uint16_t blank_values = 0;
 };
 
 /// Reads `line` as a data line of the layout `Code`, with exactly the meaning that the layout
@@ -28,7 +31,8 @@ struct DecadeLine {
 /// each field is converted from one word; otherwise each field goes through the general integer
 /// rule. False when a field fails to convert (the line is no data line; `out` then holds
 /// nothing of use). Without `head` the ID and the year may be left as they were: they are
-/// still checked, but a reader needs them from the first line of a series only.
+/// still checked, but a reader needs them from the first line of a series only. The blank
+/// value fields of the index layout are told in `blank_values` whether or not `head` is set.
 template <LayoutCode Code>
 bool read_decade_line(std::string_view line, DecadeLine& out, bool head = true);
 
@@ -172,6 +176,19 @@ inline std::int32_t convert6(const char* start) {
 using Quad = std::int32_t __attribute__((vector_size(16)));
 using Pair = std::int32_t __attribute__((vector_size(8)));
 
+/// The bits of the index layout's value fields whose four columns are blanks.
+inline std::uint16_t blank_index_values(const char* line) {
+  std::uint32_t blanks;
+  std::memcpy(&blanks, "    ", sizeof blanks);
+  std::uint16_t bits = 0;
+  for (std::size_t k = 0; k < 10; ++k) {
+    std::uint32_t w;
+    std::memcpy(&w, line + kIndex.fields[1 + 2 * k].start, sizeof w);
+    bits = static_cast<std::uint16_t>(bits | (w == blanks ? 1u << k : 0u));
+  }
+  return bits;
+}
+
 /// Stores the ten values in groups (four, four, two) that later loads of the same groups
 /// take straight from the stores.
 inline void store_values(DecadeLine& out, Quad a, Quad b, std::int32_t v8, std::int32_t v9) {
@@ -210,6 +227,7 @@ inline bool read_decade_line(std::string_view line, DecadeLine& out, bool head) 
     std::memcpy(out.id.data(), p, table.first);  // the ID stands before the first number
     std::memset(out.id.data() + table.first, ' ', out.id.size() - table.first);
   }
+  if constexpr (!measurement) out.blank_values = blank_index_values(p);
   if (!plain_fields(p, table)) return read_general(p, Code, out);
   if (head) out.year = convert4(p + table.fields[0].start);
   if constexpr (measurement) {

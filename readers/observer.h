@@ -16,7 +16,9 @@ namespace corvane {
 /// took: the values of slots from..end-1 were stored; when end < to, slot `end` holds the end
 /// marker that closed the series. Slots outside from..to-1 are not taken (the first line of a
 /// series: in the measurement layout the slots after its first year's decade ends, in the
-/// index layout those before its first year).
+/// index layout those before its first year). A chronology's first line of padding only, which
+/// the reader passes over for the next line, takes no slot: from, to and end are all 10. On
+/// the first line that holds a value after padding, `from` is the slot of that value.
 struct TakenSlots {
   std::int32_t from = 0;
   std::int32_t to = 10;

@@ -46,6 +46,13 @@ std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n);
 
 class ReaderObserver;
 
+/// What trrw tells about the series it delivered, beyond its values, for a caller that asks.
+struct SeriesCounts {
+  /// Missing-ring codes (values below 0 other than the end marker, measurement layout) that
+  /// the series holds and that were stored as rings of width 0.
+  std::int32_t missing_rings = 0;
+};
+
 /// Reads one series from the open file `handle`, by the layout `code`.
 ///
 /// Usage is: set `counter` to 0, then call again and again while the counter comes back 1 or
@@ -54,6 +61,20 @@ class ReaderObserver;
 /// a series not closed by its end marker when the file ends is not returned. `self_describing`
 /// tells whether the series came from the self-describing layout. `values` must hold
 /// kMaxValues.
+///
+/// The measurement layout stores a value below 0 that is no end marker (-999, -7: a ring the
+/// file's maker did not measure) as 0, keeping its year; a 0 written in the file stays a ring
+/// of width 0. The index layout keeps every value as written. An index series whose first
+/// year's slot holds 9990 or more begins with chronology padding: that slot and the slots after
+/// it that hold 9990 or more or are blank are passed over up to the first other value, whose
+/// year is the first year. A first line of nothing but padding is passed over when the next
+/// line is a data line of the same ID (columns 1-6) for the next decade block; that line is
+/// then read from its slot 1 on by the same rule (blank slots there are padding too). Where the
+/// next line is anything else it is left for the next call, and the series has no values and
+/// the year of the last line of padding.
+///
+/// With `counts`, it is set for every call: for a delivered series, how many missing-ring
+/// codes were stored as 0; otherwise all 0.
 ///
 /// A limit of a run ends the call at once and is handed back: a 26th text line in the call, a
 /// series longer than kMaxValues, a self-describing count outside 0 to kMaxValues; the series
@@ -66,7 +87,8 @@ class ReaderObserver;
 /// same, call for call.
 ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
                std::int32_t& counter, Services& io, int handle, LayoutCode code,
-               bool& self_describing, ReaderObserver* observer = nullptr);
+               bool& self_describing, ReaderObserver* observer = nullptr,
+               SeriesCounts* counts = nullptr);
 
 /// Reads one self-describing series from `handle`, positioned at its "#" title line: the title
 /// (replaced by later lines that do not begin "n  "), the count line (count in columns 3-10,

@@ -1,6 +1,7 @@
 // The decade-format reader: one series per call, in the measurement or the index layout.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "readers/decade_line.h"
@@ -33,10 +34,11 @@ bool is_marker(std::int32_t v) {
   }
 }
 
-// Whether any of the ten fields is an end marker: groups of four, four and two, looked at
+// Whether any of the ten fields is an end marker or (measurement layout) a missing-ring code,
+// any value below 0 taken together with -9999: groups of four, four and two, looked at
 // without a branch.
 template <LayoutCode Code>
-bool any_marker(const std::array<std::int32_t, 10>& v) {
+bool any_marker_or_code(const std::array<std::int32_t, 10>& v) {
   using decade::Pair;
   using decade::Quad;
   const auto a = decade::load<Quad>(v.data());
@@ -45,9 +47,8 @@ bool any_marker(const std::array<std::int32_t, 10>& v) {
   Quad found;
   Pair found_c;
   if constexpr (Code == LayoutCode::mr) {
-    found = (a == kHundredthsEnd) | (a == kThousandthsEnd) | (b == kHundredthsEnd) |
-            (b == kThousandthsEnd);
-    found_c = (c == kHundredthsEnd) | (c == kThousandthsEnd);
+    found = (a == kHundredthsEnd) | (a < 0) | (b == kHundredthsEnd) | (b < 0);
+    found_c = (c == kHundredthsEnd) | (c < 0);
   } else {
     found = (a >= kIndexEnd) | (b >= kIndexEnd);
     found_c = c >= kIndexEnd;
@@ -66,27 +67,52 @@ bool plain_line(std::string_view line) {
   return line.size() >= table.extent && decade::plain_fields(line.data(), table);
 }
 
+// A value field of a first line that is chronology padding: 9990 or more, or (once padding has
+// begun) blank.
+bool padding(const DecadeLine& fields, std::int32_t k) {
+  return fields.values[static_cast<std::size_t>(k)] >= kIndexEnd ||
+         (fields.blank_values >> k & 1u) != 0;
+}
+
+// The first slot from `k` on that is no padding; 10 when the rest of the line is padding.
+std::int32_t past_padding(const DecadeLine& fields, std::int32_t k) {
+  while (k < 10 && padding(fields, k)) ++k;
+  return k;
+}
+
 // With kObserved the observer is told every decision and the limits are read past; without,
 // the reader is the run's, with no trace of an observer in it.
 template <LayoutCode Code, bool kObserved>
 ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
                       std::span<float> values, std::int32_t& counter, Services& io, int handle,
-                      bool& self_describing, ReaderObserver* observer) {
+                      bool& self_describing, ReaderObserver* observer, SeriesCounts* counts) {
   constexpr bool measurement = Code == LayoutCode::mr;
   constexpr float unit = measurement ? 0.01f : 0.001f;
   const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
 
   self_describing = false;
+  if (counts != nullptr) *counts = SeriesCounts{};
   std::int32_t text_lines = 0;
   std::int32_t data_lines = 0;
   std::int32_t stored = 0;    // values stored so far; handed back through n at the end
+  std::int32_t missing = 0;   // missing-ring codes stored as 0
   bool passing_over = false;  // a check past the value limit: the series is read, not stored
   counter = std::max(counter, 0) + 1;
+
+  // A measurement value below 0 that is no end marker is a ring that was not measured: it is
+  // stored as a ring of width 0 and counted.
+  const auto store = [&](float* out, std::int32_t v) {
+    if constexpr (measurement) {
+      missing += v < 0 ? 1 : 0;
+      v = std::max(v, 0);
+    }
+    *out = static_cast<float>(v) * unit;
+  };
 
   LineFile& file = io.source(handle);
   DecadeLine fields;
   for (;;) {
-    const auto got = file.next_line();
+    std::optional<std::string_view> got = file.next_line();
     if (!got) {
       n = kEndOfFile;
       counter = kEndOfFile;
@@ -120,9 +146,9 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     }
 
     const std::array<std::int32_t, 10>& v = fields.values;
-    const bool marker = any_marker<Code>(v);
-    if (++data_lines > 1 && !marker) {
-      // A full line of values: the common case.
+    const bool special = any_marker_or_code<Code>(v);
+    if (++data_lines > 1 && !special) {
+      // A full line of values, none of them a marker or a missing-ring code: the common case.
       if constexpr (kObserved)
         observer->data_line(*got, fields.year, v, {0, 10, 10}, plain_line<Code>(*got));
       if (stored + 10 > capacity || (kObserved && passing_over)) {
@@ -150,6 +176,50 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
         to = 10 - offset;
       } else {
         from = offset;
+        // Chronology padding: lines of it are passed over while the next line goes on with
+        // the same series in the next block.
+        std::int32_t block = first_year - offset;
+        std::string kept;  // the line of padding, for an observer, while the next one is read
+        for (bool padded = v[static_cast<std::size_t>(from)] >= kIndexEnd; padded;) {
+          const std::int32_t begins = past_padding(fields, from);
+          if (begins < 10) {
+            first_year = block + begins;
+            from = begins;
+            break;
+          }
+          if constexpr (kObserved) kept.assign(*got);
+          const std::optional<std::string_view> next = file.next_line();
+          bool taken = false;
+          DecadeLine ahead;
+          if (next) {
+            const std::string_view next_line = next->substr(0, kLineWidth);
+            taken = !all_blank(next_line) && read_decade_line<Code>(next_line, ahead, true) &&
+                    ahead.id == fields.id && ahead.year == block + 10;
+            io.step_back(handle);  // the line is read again below, or by the next call
+          } else if (file.failed()) {
+            if constexpr (kObserved)
+              observer->data_line(kept, fields.year, v, {from, 10, from}, plain_line<Code>(kept));
+            n = kEndOfFile;
+            counter = kEndOfFile;
+            return ReadLimit::none;
+          }
+          if constexpr (kObserved) {
+            const TakenSlots slots = taken ? TakenSlots{10, 10, 10} : TakenSlots{from, 10, from};
+            observer->data_line(kept, fields.year, v, slots, plain_line<Code>(kept));
+          }
+          if (!taken) {
+            // A series of no values, in the year of its (last) line of padding; the line read
+            // ahead belongs to the next call.
+            first_year = fields.year;
+            n = 0;
+            return ReadLimit::none;
+          }
+          got = file.next_line();
+          fields = ahead;
+          ++data_lines;
+          block += 10;
+          from = 0;
+        }
       }
     }
     // The values before the first end marker among the slots are stored; the marker ends the
@@ -164,8 +234,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
       passing_over = true;
     } else {
       for (std::int32_t k = from; k < end; ++k) {
-        values[static_cast<std::size_t>(stored++)] =
-            static_cast<float>(v[static_cast<std::size_t>(k)]) * unit;
+        store(values.data() + stored++, v[static_cast<std::size_t>(k)]);
       }
     }
     if (end == to) continue;
@@ -174,6 +243,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     if (measurement && v[static_cast<std::size_t>(end)] == kThousandthsEnd) {
       for (std::int32_t i = 0; i < stored; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
     }
+    if (counts != nullptr) counts->missing_rings = missing;
     return ReadLimit::none;
   }
 }
@@ -199,19 +269,19 @@ std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n) {
 
 ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
                std::int32_t& counter, Services& io, int handle, LayoutCode code,
-               bool& self_describing, ReaderObserver* observer) {
+               bool& self_describing, ReaderObserver* observer, SeriesCounts* counts) {
   if (code == LayoutCode::mr) {
     return observer != nullptr
                ? read_series<LayoutCode::mr, true>(id, first_year, n, values, counter, io, handle,
-                                                   self_describing, observer)
+                                                   self_describing, observer, counts)
                : read_series<LayoutCode::mr, false>(id, first_year, n, values, counter, io, handle,
-                                                    self_describing, nullptr);
+                                                    self_describing, nullptr, counts);
   }
   return observer != nullptr
              ? read_series<LayoutCode::ir, true>(id, first_year, n, values, counter, io, handle,
-                                                 self_describing, observer)
+                                                 self_describing, observer, counts)
              : read_series<LayoutCode::ir, false>(id, first_year, n, values, counter, io, handle,
-                                                  self_describing, nullptr);
+                                                  self_describing, nullptr, counts);
 }
 
 }  // namespace corvane

@@ -84,6 +84,26 @@ std::vector<Damage> damages() {
   add(
       "a line of tabs inside a series", [](auto& l) { l.insert(l.begin() + 30, "\t\t\t"); },
       {"31 warning zero-line"}, 4);
+  // A letter in a value of a series' first line makes the line text before the series.
+  for (const int first : {4, 20, 35, 46}) {
+    d.push_back({"a letter on a first line",
+                 base,
+                 {std::to_string(first) + " warning damaged-first-line"},
+                 4});
+    d.back().lines[static_cast<std::size_t>(first - 1)].replace(15, 3, "1x2");
+  }
+  add(
+      "a damaged first line, then a blank line",
+      [&](auto& l) {
+        line(l, 20).replace(15, 3, "1x2");
+        l.insert(l.begin() + 20, "");
+      },
+      {"20 warning damaged-first-line"}, 4);
+  add(
+      "a damaged first year", [&](auto& l) { line(l, 20).replace(8, 4, "18x0"); }, {}, 4);
+  add(
+      "a damaged first line with another ID",
+      [&](auto& l) { line(l, 20).replace(0, 8, "OAK01C  ").replace(15, 3, "1x2"); }, {}, 4);
   return d;
 }
 
@@ -97,6 +117,43 @@ TEST(CheckDamagedOaks, EachDamageNamedByLine) {
     EXPECT_EQ(c.summary(), d.expected) << c.out;
     EXPECT_EQ(c.totals.series, d.series);
   }
+}
+
+TEST(CheckDamagedOaks, DamagedFirstLineSaysWhatIsLost) {
+  std::vector<std::string> lines = oaks();
+  lines[19].replace(15, 3, "1x2");
+  const auto c = check_text(joined(lines), "oaks.rwl");
+  ASSERT_EQ(c.found.size(), 1u) << c.out;
+  EXPECT_EQ(c.found[0].message,
+            "the value field \"   1x2\" in columns 13-18 does not convert, so the reader passes "
+            "over the line as text; it is most likely the first data line of series \"OAK01B\", "
+            "damaged: the rings of 1862-1869 are lost and the series begins in 1870 instead of "
+            "1862");
+}
+
+// A chronology whose three header lines begin with its site code: no finding until its first
+// line is damaged; a value below 0 is named too.
+TEST(CheckDamagedOaks, ChronologyHeadersAndDamage) {
+  const auto ir = [](std::string_view id, std::string_view year, std::string_view values) {
+    return std::string(id) + std::string(year) + std::string(values) + "\n";
+  };
+  const std::string head =
+      "CAM001 1 Campito Mountain                               PILO\n"
+      "CAM001 2 California   Bristlecone  3400M  3730-11813   __  626 1983\n"
+      "CAM001 3 chronology header, third line\n";
+  const std::string first =
+      ir("CAM001", " 626", std::string(42, ' ') + " 347  1 266  1 287  1 391  1");
+  const std::string second = ir("CAM001", " 630", " 453  1 558  19990  0");
+  EXPECT_TRUE(check_text(head + first + second, "cam.crn").found.empty());
+  std::string damaged = first;
+  damaged[60] = 'x';  // the value for 627
+  EXPECT_EQ(check_text(head + damaged + second, "cam.crn").summary(),
+            (std::vector<std::string>{"4 warning damaged-first-line"}));
+  EXPECT_EQ(check_text(head + first + ir("CAM001", " 630", " 453  1 -58  19990  0"), "cam.crn")
+                .found.at(0)
+                .message,
+            "1 value of series \"CAM001\" on this line (\" -58\", in columns 18-21) is below 0: "
+            "the reader stores it as written, which counts in the mean");
 }
 
 // Lines are counted as the line-end rule ends them, a byte-order mark aside.

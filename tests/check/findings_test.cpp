@@ -220,11 +220,13 @@ TEST(CheckFindings, MessagesNameWhatWasFoundAndWhatTheReaderDid) {
                                    mr_line("AB-1", "2020", {"-5", "-6", "999"}));
   ASSERT_EQ(negative.found.size(), 3u) << negative.out;
   EXPECT_EQ(negative.found[0].message,
-            "1 value of series \"AB-1\" on this line (\"  -999\", in columns 37-42) is below 0: "
-            "the reader stores it as a negative width, which counts in the mean");
+            "1 value of series \"AB-1\" on this line (\"  -999\", in columns 37-42) is below 0, "
+            "the code of a missing ring: the reader reads it as a ring of width 0, which counts in "
+            "the mean");
   EXPECT_EQ(negative.found[2].message,
             "2 values of series \"AB-1\" on this line (the first, \"    -5\", in columns 13-18) "
-            "are below 0: the reader stores them as negative widths, which count in the mean");
+            "are below 0, codes of missing rings: the reader reads them as rings of width 0, which "
+            "count in the mean");
   const auto ignored =
       check_text(mr_line("A", "2003", with(9, 8, "999")) + mr_line("A", "2010", {"999"}));
   EXPECT_EQ(ignored.found.at(0).message,

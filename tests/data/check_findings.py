@@ -25,7 +25,15 @@ The reader's rules as applied here:
 - a series' first data line gives its ID and year; "mr" takes slots 1..10-r of
   it (r = signed year mod 10, the sign from a "-" in column 8), "ir" slots r+1..10;
   later lines all ten; the first marker (mr: 999 or -9999; ir: 9990 or more)
-  in the slots taken ends the series; a file ending in a series drops it.
+  in the slots taken ends the series; a file ending in a series drops it;
+- "mr": a value below 0 that is no marker is a missing ring (width 0);
+- "ir": a first line whose first year's slot holds 9990 or more begins with
+  padding: that slot and those after it that hold 9990 or more or are blank
+  are passed over up to the first other value; a line of padding only is
+  passed over when the next line converts, is not blank, has the same ID
+  (columns 1-6) and the year of the next decade block, and that line is then
+  taken from its slot 1 on by the same rule (9990s and blanks alike padding);
+  otherwise the series has no values (the empty-series finding).
 A "#" in column 80 before a series (the self-describing layout) is not modelled:
 the script says so and stops, since no real file has one.
 """
@@ -38,13 +46,13 @@ MAX_TEXT_LINES = 25
 MAX_VALUES = 10000
 
 ORDER = ['open', 'text-limit', 'too-long', 'sd-bad-count', 'catalogue-full',
-         'text-in-series', 'decade-step', 'id-change', 'unterminated', 'duplicate-id',
+         'text-in-series', 'damaged-first-line', 'decade-step', 'id-change', 'unterminated', 'duplicate-id',
          'negative-value', 'empty-series', 'after-marker', 'ignored-slot', 'blank-value',
          'embedded-blank', 'zero-line', 'sd-bad-value', 'sd-early-end', 'sd-bad-format',
          'beyond-80', 'year-in-id', 'mixed-precision']
 SEVERITY = {c: 'error' for c in ORDER[:5]}
-SEVERITY.update({c: 'warning' for c in ORDER[5:20]})
-SEVERITY.update({c: 'note' for c in ORDER[20:]})
+SEVERITY.update({c: 'warning' for c in ORDER[5:21]})
+SEVERITY.update({c: 'note' for c in ORDER[21:]})
 
 
 class NotModelled(Exception):
@@ -136,8 +144,26 @@ def check_file(path, layout):
     seen_ids = {}           # ID as compared -> first line of the first series with it
     file_marker = None      # the marker of the file's first decade series (mr)
     mixed_told = False
+    id_width = 8 if layout == 'mr' else 6
+
+    def converts(line):
+        return all(int_field(line[s:s + w]) is not None for (_, s, w) in fields)
+
+    def padding_at(line, values, k):
+        return values[k] >= 9990 or blank_field(line[10 + 7 * k:14 + 7 * k])
+
+    def next_block_line(ident_cols, block):
+        """Whether the line at pos goes on with padding of the same series."""
+        if pos >= len(lines):
+            return False
+        nxt = lines[pos][:80].ljust(80, b' ')
+        return (nxt != b' ' * 80 and converts(nxt) and nxt[0:6] == ident_cols and
+                int_field(nxt[6:10]) == block + 10)
+
     while True:             # one call of the reader
         text_lines = 0
+        text_before = None  # (line number, columns) of the text line before the series
+        padding_block = None  # the block of a line of padding passed over
         first_line = None
         prev = None         # (signed year, ID) of the previous data line of the series
         n = 0
@@ -161,6 +187,8 @@ def check_file(path, layout):
                 raise NotModelled('self-describing series at line %d' % at)
             vals = [int_field(line[s:s + w]) for (_, s, w) in fields]
             if any(v is None for v in vals):
+                if first_line is None:
+                    text_before = (at, line)
                 if first_line is not None:
                     bad = next(f for f, v in zip(fields, vals) if v is None)
                     add(at, 'text-in-series', '%s field %r' % (bad[0], line[bad[1]:bad[1] + bad[2]]))
@@ -183,8 +211,36 @@ def check_file(path, layout):
                 first_line, series_id, first_year = at, ident, signed
                 r = signed % 10
                 take = range(0, 10 - r) if layout == 'mr' else range(r, 10)
+                if text_before is not None:
+                    t_at, t_line = text_before
+                    t_year = int_field(t_line[id_width:id_width + 4])
+                    if t_year is not None and t_line[0:id_width] == line[0:id_width]:
+                        if layout == 'mr' and t_line[7:8] == b'-':
+                            t_year = -t_year
+                        if t_year - t_year % 10 == signed - signed % 10 - 10:
+                            add(t_at, 'damaged-first-line', 'year %d' % t_year)
+                if layout == 'ir' and values[r] >= 9990:
+                    padding_block = signed - r
+                    from_slot = r
+            elif padding_block is not None:
+                padding_block += 10
+                from_slot = 0
             else:
                 take = range(10)
+            force_end = None
+            if padding_block is not None:
+                k = from_slot
+                while k < 10 and padding_at(line, values, k):
+                    k += 1
+                if k < 10:
+                    take = range(k, 10)
+                    padding_block = None
+                elif next_block_line(line[0:6], padding_block):
+                    take = range(10, 10)   # all padding: the series goes on below
+                else:
+                    take = range(from_slot, 10)  # a series of no values ends here
+                    force_end = from_slot
+                    padding_block = None
             zero = (year == 0 and all(v == 0 for v in values) and
                     not any(0x21 <= c <= 0x7E for c in line[0:8 if layout == 'mr' else 6]))
             if zero:
@@ -198,9 +254,9 @@ def check_file(path, layout):
                         add(at, 'id-change', '%r after %r' % (ident, prev[1]))
                 prev = (signed, ident)
             # The slots taken, up to the first marker.
-            end = None
+            end = force_end
             for k in take:
-                if is_marker(layout, values[k]):
+                if end is None and is_marker(layout, values[k]):
                     end = k
                     break
             stored = [k for k in take if end is None or k < end]
@@ -209,10 +265,10 @@ def check_file(path, layout):
                 too_long = True
             n += len(stored)
             text = lambda k: line[value_span(layout, k)[0]:sum(value_span(layout, k))]
-            negative = [k for k in stored if layout == 'mr' and values[k] < 0]
+            negative = [k for k in stored if values[k] < 0]
             if negative:
                 add(at, 'negative-value', '%d, first %r' % (len(negative), text(negative[0])))
-            if first and end is not None and end == take[0]:
+            if first and end is not None and end == take.start:
                 add(at, 'empty-series')
             if end is not None:
                 after = [k for k in range(end + 1, 10)
@@ -224,7 +280,7 @@ def check_file(path, layout):
                     skipped = [] if end is not None else range(take[-1] + 1, 10)
                     ignored = [k for k in skipped if not blank_field(text(k))]
                 else:
-                    ignored = [k for k in range(0, take[0])
+                    ignored = [k for k in range(0, take.start)
                                if not is_marker(layout, values[k]) and not blank_field(text(k))]
                 if ignored:
                     add(at, 'ignored-slot', '%d, first %r' % (len(ignored), text(ignored[0])))

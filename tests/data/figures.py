@@ -91,9 +91,22 @@ class Stop(Exception):
         self.why = why
 
 
-def read_file(path, layout):
+def ir_blank(line, k):
+    """Whether the four value columns of index field k (0-based) are blanks."""
+    c = 10 + 7 * k
+    return line[c:c + 4] == b'    '
+
+
+def read_file(path, layout, mends=True):
     """Returns (series list, notes, stop) where each series is a dict and stop
-    is None or the reason the run would stop."""
+    is None or the reason the run would stop.
+
+    With mends (the reader as it now reads real files): a measurement value
+    below 0 that is no end marker is a missing ring, stored as 0 (and
+    counted); an index series whose first year's slot holds 9990 or more
+    begins after that padding (9990s, and blanks after them), passing over
+    whole lines of padding while the next line has the same ID and the next
+    decade block. Without: the plain decade rules."""
     with open(path, 'rb') as fh:
         data = fh.read()
     raw = data.split(b'\n')
@@ -120,6 +133,7 @@ def read_file(path, layout):
             ntext = 0
             first = True
             values = []
+            missing = 0
             ident = year = None
             done = False
             marker = None
@@ -154,6 +168,37 @@ def read_file(path, layout):
                     r = (signed if layout == 'mr' else lyear) % 10
                     slots = range(0, 10 - r) if layout == 'mr' else range(r, 10)
                     first = False
+                    if layout == 'ir' and mends and vals[r] >= 9990:
+                        # chronology padding
+                        block = lyear - r
+                        k = r
+                        while True:
+                            while k < 10 and (vals[k] >= 9990 or ir_blank(line, k)):
+                                k += 1
+                            if k < 10:
+                                year = block + k
+                                slots = range(k, 10)
+                                break
+                            taken = False
+                            if pos < n_lines:
+                                nxt = lines[pos][:80].ljust(80, b' ')
+                                if nxt != b' ' * 80:
+                                    try:
+                                        nid, nyear, nvals = parse(nxt)
+                                        taken = nid == lid and nyear == block + 10
+                                    except Fail:
+                                        pass
+                            if not taken:
+                                year = lyear   # a series of no values, this line's year
+                                slots = range(0)
+                                done = marker = 'padding'
+                                break
+                            pos += 1
+                            notes.setdefault('padding_lines', []).append(lineno)
+                            lineno = pos
+                            line, lyear, vals = nxt, nyear, nvals
+                            block += 10
+                            k = 0
                 else:
                     slots = range(10)
                 for k in slots:
@@ -166,6 +211,9 @@ def read_file(path, layout):
                         if v == 999:
                             done = marker = 999
                             break
+                        if v < 0 and mends:
+                            missing += 1
+                            v = 0
                         x = f32(f32(v) * C001)
                     else:
                         if v >= 9990:
@@ -181,7 +229,7 @@ def read_file(path, layout):
                 iyr = year
             series.append({'id': ident, 'year_field': year, 'iyr': iyr,
                            'n': len(values), 'mean': mean(values),
-                           'marker': marker})
+                           'marker': marker, 'missing': missing})
     except Stop as s:
         stop = s.why
     return series, notes, stop
@@ -324,9 +372,42 @@ def show(v):
     return '-' if v is None else '%.3f' % v
 
 
+def changes():
+    """Every series whose listing (ID, IYR, LYR, N, mean) differs between the
+    plain decade rules and the reader's mends, by file."""
+    for sub, layout in (('itrdb', 'mr'), ('crn', 'ir')):
+        d = os.path.join(HERE, sub)
+        for name in sorted(os.listdir(d)):
+            path = os.path.join(d, name)
+            old, _, _ = read_file(path, layout, mends=False)
+            new, _, _ = read_file(path, layout, mends=True)
+            row = lambda s: (s['id'].decode('latin-1'), s['iyr'], s['iyr'] + s['n'] - 1,
+                             s['n'], '-' if s['mean'] is None else '%.9g' % s['mean'])
+            old_rows = [row(s) for s in old]
+            new_rows = [row(s) for s in new]
+            if old_rows == new_rows:
+                continue
+            print('== %s/%s: %d series, %d with the mends' % (sub, name, len(old), len(new)))
+            if len(old_rows) == len(new_rows):
+                for a, b, s in zip(old_rows, new_rows, new):
+                    if a != b:
+                        print('   %r %d-%d N=%d mean %s (listed %s) -> %d-%d N=%d mean %s '
+                              '(listed %s), %d missing rings'
+                              % (a[0], a[1], a[2], a[3], a[4], show(float(a[4])), b[1], b[2],
+                                 b[3], b[4], show(s['mean']), s['missing']))
+            else:
+                for a in old_rows:
+                    print('   was %r %d-%d N=%d mean %s' % a)
+                for b in new_rows:
+                    print('   now %r %d-%d N=%d mean %s' % b)
+
+
 def main():
     if '--literal-only-check' in sys.argv:
         print('random catalogues agreeing:', random_check())
+        return
+    if '--changes' in sys.argv:
+        changes()
         return
     cat_all = []
     cat_ok = []

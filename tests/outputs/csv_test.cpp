@@ -53,6 +53,8 @@ TEST(OutputsCsv, MeansInTheirShortestForm) {
       {-std::numeric_limits<float>::infinity(), "-inf"},
       {std::numeric_limits<float>::max(), "3.4028235e+38"},
       {std::numeric_limits<float>::denorm_min(), "1e-45"},
+      {std::numeric_limits<float>::quiet_NaN(), "nan"},
+      {-std::numeric_limits<float>::quiet_NaN(), "nan"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.expected);
@@ -60,6 +62,27 @@ TEST(OutputsCsv, MeansInTheirShortestForm) {
     append_shortest_float(out, c.value);
     EXPECT_EQ(out, c.expected);
   }
+}
+
+TEST(OutputsCsv, IdsWithoutTheYearsSignAndBlanks) {
+  // Only a "-" that gave the first year its sign goes; a self-describing ID keeps its own.
+  testing::OwnedTable t;
+  t.add("a.rwl", "SS004B -", -2649, 3, 1.0f, true);
+  t.add("a.rwl", " SS35X", -396, 3);
+  t.add("a.rwl", "SD-TEST-", -5, 3);
+  t.add("a.rwl", "       -", 5, 3, 1.0f, true);
+  t.add("a.rwl", "", 5, 3);
+  testing::MemorySink sink;
+  write_csv(sink, t.view(), Optimum{});
+  std::vector<std::string> ids;
+  for (std::size_t at = sink.text.find('\n') + 1; at < sink.text.size();) {
+    const std::size_t end = sink.text.find('\n', at);
+    const std::string row = sink.text.substr(at, end - at);
+    const std::size_t a = row.find(',', row.find(',') + 1) + 1;
+    ids.push_back(row.substr(a, row.find(',', a) - a));
+    at = end + 1;
+  }
+  EXPECT_EQ(ids, (std::vector<std::string>{"SS004B", "SS35X", "SD-TEST-", "", ""}));
 }
 
 TEST(OutputsCsv, RowsNumberSeriesWithinTheirFileAndMarkTheOptimum) {

@@ -114,7 +114,7 @@ TEST(OutputsSvg, RoundSteps) {
 TEST(OutputsSvg, WorkedExampleTitleBandAndSegments) {
   OwnedTable t;
   t.add("abg.rwl", "ALPHA", 1900, 100);
-  t.add("abg.rwl", "BETA", 1950, 50);
+  t.add("abg.rwl", " BETA  -", 1950, 50, 1.0f, true);  // labelled without blanks and sign
   t.add("abg.rwl", "GAMMA", 1800, 150);
   const Plot p = plot(t, Interval{1800, 1949, 150, 1, 150}, "abg.rwl");
   ASSERT_TRUE(p.root);

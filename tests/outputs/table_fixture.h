@@ -20,11 +20,12 @@ struct OwnedTable {
   std::vector<std::int32_t> first, last, n, file;
   std::vector<float> mean;
   std::vector<std::string> files;
+  std::vector<std::uint8_t> year_sign;
 
   /// Adds a series of file `f` (added to `files` when new): ID padded to 8, N values from
   /// `first_year`.
   void add(std::string_view file_name, std::string_view series_id, std::int32_t first_year,
-           std::int32_t values, float series_mean = 1.0f) {
+           std::int32_t values, float series_mean = 1.0f, bool sign = false) {
     if (files.empty() || files.back() != file_name) files.emplace_back(file_name);
     std::array<char, 8> a;
     a.fill(' ');
@@ -35,8 +36,9 @@ struct OwnedTable {
     last.push_back(first_year + values - 1);
     mean.push_back(series_mean);
     file.push_back(static_cast<std::int32_t>(files.size() - 1));
+    year_sign.push_back(sign ? 1 : 0);
   }
-  SeriesTable view() const { return {id, first, last, n, mean, file, files}; }
+  SeriesTable view() const { return {id, first, last, n, mean, file, files, year_sign}; }
 };
 
 /// Sink that collects text in memory, counting the pieces.

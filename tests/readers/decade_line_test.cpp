@@ -51,6 +51,19 @@ EngineRead engine_read(std::string_view line, LayoutCode code, bool placed) {
   }
   r.ok = res.outcome == ReadOutcome::done;
   for (std::size_t k = 0; k < 10; ++k) r.fields.values[k] = numbers[mr ? k : 2 * k];
+  if (!mr) {
+    // The index layout's value fields read as text, to tell the blank ones.
+    static const Layout as_text{blanks(10), group(10, {text(4), blanks(3)})};
+    char fields[10][4];
+    std::vector<Var> texts;
+    for (auto& f : fields) texts.push_back(Var::text(f, 4));
+    (void)read_layout_from_text(cut, as_text, texts);
+    for (std::size_t k = 0; k < 10; ++k) {
+      if (std::string_view(fields[k], 4) == "    ") {
+        r.fields.blank_values = static_cast<std::uint16_t>(r.fields.blank_values | 1u << k);
+      }
+    }
+  }
   return r;
 }
 
@@ -85,6 +98,7 @@ void expect_same(std::string_view line, LayoutCode code) {
   for (std::size_t k = 0; k < 10; ++k) {
     EXPECT_EQ(got.values[k], general.fields.values[k]) << "value " << k + 1;
   }
+  EXPECT_EQ(got.blank_values, general.fields.blank_values);
 }
 
 std::string right(std::string_view s, std::size_t width) {
@@ -209,6 +223,22 @@ TEST(ReadersDecadeLine, RandomLinesAgreeWithTheEngine) {
     expect_same(line, code);
     if (::testing::Test::HasFailure()) return;
   }
+}
+
+TEST(ReadersDecadeLine, BlankIndexValuesAreTold) {
+  // Chronology padding: 9990 in the first slots, blanks after it, a short line of one 9990.
+  std::string padded = "ca533r 626";
+  for (const char* v : {"9990", "    ", "9990", "   0", "    ", " 347"})
+    padded += v + std::string("  7");
+  for (const std::string& line : {padded, std::string("ZERO  19209990  0"), index_line()}) {
+    expect_same(line, LayoutCode::ir);
+    expect_same(line, LayoutCode::mr);
+  }
+  DecadeLine got;
+  ASSERT_TRUE(read_decade_line(padded, LayoutCode::ir, got));
+  EXPECT_EQ(got.blank_values, 0b1111010010);  // slots 2 and 5, and the four the line lacks
+  ASSERT_TRUE(read_decade_line("ZERO  19209990  0", LayoutCode::ir, got));
+  EXPECT_EQ(got.blank_values, 0b1111111110);
 }
 
 TEST(ReadersDecadeLine, LayoutStandsForTheTable) {

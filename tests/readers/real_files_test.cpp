@@ -76,7 +76,7 @@ const FileCase kFiles[] = {
     {"itrdb/wa082.rwl", 23, {"712011  ", 1811, 173}, {"712122  ", 1698, 286}},
     {"itrdb/wwr.rwl", 20, {"WWRC501 ", 1000, 184}, {"WWRL801 ", 1050, 135}},
     {"itrdb/xDateRtest.rwl", 18, {"ABC101  ", 1410, 554}, {"ABC120  ", 1528, 436}},
-    {"crn/ca533_2chron.crn", 4, {"   std  ", 626, 1358}, {"ca533r  ", 640, 1344}},
+    {"crn/ca533_2chron.crn", 2, {"   std  ", 626, 1358}, {"ca533r  ", 631, 1353}},
     {"crn/cana157.crn", 1, {"TTRSTD  ", 1530, 463}, {"TTRSTD  ", 1530, 463}},
     {"crn/co021_std.crn", 1, {"   std  ", 1176, 788}, {"   std  ", 1176, 788}},
 };
@@ -119,11 +119,17 @@ TEST(ReadersRealFiles, SeriesOfNoteReadValueByValue) {
   ASSERT_EQ(min.size(), 1u);
   EXPECT_EQ(min[0].values, (std::vector<float>{float(1030) * 0.01f, float(5070) * 0.01f}));
 
-  // Padded with 9990, the residual chronology gives two empty series before the real one.
+  // Padded with 9990 in its lines for 626 and 630, the residual chronology begins in 631.
   const auto chron = read_all("crn/ca533_2chron.crn", LayoutCode::ir, out);
-  ASSERT_EQ(chron.size(), 4u);
-  expect_series(chron[1], {"ca533r  ", 626, 0});
-  expect_series(chron[2], {"ca533r  ", 630, 0});
+  ASSERT_EQ(chron.size(), 2u);
+  expect_series(chron[1], {"ca533r  ", 631, 1353});
+  EXPECT_EQ(chron[1].values.front(), float(1032) * 0.001f);
+
+  // The missing ring of 712011 in 1900 (-999) is a ring of width 0.
+  const auto wa082 = read_all("itrdb/wa082.rwl", LayoutCode::mr, out);
+  ASSERT_FALSE(wa082.empty());
+  expect_series(wa082[0], {"712011  ", 1811, 173});
+  EXPECT_EQ(wa082[0].values.at(1900 - 1811), 0.0f);
 
   const auto ca667 = read_all("itrdb/ca667.rwl", LayoutCode::mr, out);
   ASSERT_FALSE(ca667.empty());

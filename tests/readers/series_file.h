@@ -18,6 +18,7 @@ struct Series {
   std::int32_t year = 0;
   std::vector<float> values;
   bool self_describing = false;
+  std::int32_t missing_rings = 0;  // as trrw counts them
 };
 
 // A data file made from a text, read call by call as the driver reads it.
@@ -31,13 +32,15 @@ class SeriesFile {
   std::int32_t call() {
     std::int32_t n = 0;
     bool self_describing = false;
-    const ReadLimit limit =
-        trrw(id_, last.year, n, values_, counter_, io_, kInputHandle, code_, self_describing);
+    SeriesCounts counts;
+    const ReadLimit limit = trrw(id_, last.year, n, values_, counter_, io_, kInputHandle, code_,
+                                 self_describing, nullptr, &counts);
     // A limit stops the run, as the driver stops it.
     if (limit != ReadLimit::none) io_.stop_run(limit_message(limit, id_, n), kExitStopped);
     last.id.assign(id_.data(), id_.size());
     last.values.assign(values_.begin(), values_.begin() + std::max(n, 0));
     last.self_describing = self_describing;
+    last.missing_rings = counts.missing_rings;
     if (counter_ < 1) {
       EXPECT_EQ(n, kEndOfFile);
     }

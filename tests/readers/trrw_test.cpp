@@ -145,7 +145,7 @@ TEST(ReadersTrrw, EndMarkersAndScaling) {
       {"closed by -9999",
        {"150", "23", "5", "-9999"},
        {(float(150) * 0.01f) * tenth, (float(23) * 0.01f) * tenth, (float(5) * 0.01f) * tenth}},
-      {"-999 is a value", {"-999", "999"}, {float(-999) * 0.01f}},
+      {"-999 is no marker: a missing ring, 0", {"-999", "999"}, {0.0f}},
       {"9990 is a value", {"9990", "999"}, {float(9990) * 0.01f}},
       {"+999 is the marker", {"150", "+999", "7"}, hundredths(150, 1)},
       {"9 99 is the marker", {"150", "9 99", "7"}, hundredths(150, 1)},
@@ -333,16 +333,15 @@ TEST(ReadersTrrwIndex, EndsAtAnyValueOf9990OrMore) {
   }
 }
 
-TEST(ReadersTrrwIndex, MarkerInTheFirstSlotGivesAnEmptySeries) {
+TEST(ReadersTrrwIndex, MarkerInTheFirstSlotIsPaddingBeforeTheFirstValue) {
+  // After the first value, blank slots (here those the short line leaves) read 0 again.
   SeriesFile f(
       ir_line("CHR1", "1920", {"9990", "1000", "1000"}) + ir_line("CHR1", "1930", {"1000", "9990"}),
       LayoutCode::ir);
   const auto got = f.all();
-  ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[0].year, 1920);
-  EXPECT_TRUE(got[0].values.empty());
-  EXPECT_EQ(got[1].year, 1930);
-  expect_bits(got[1].values, {1.0f});
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].year, 1921);
+  expect_bits(got[0].values, {1.0f, 1.0f, 0, 0, 0, 0, 0, 0, 0, 1.0f});
 }
 
 TEST(ReadersTrrwIndex, SeriesWithoutMarkerRunsIntoTheNextLines) {
