@@ -107,7 +107,9 @@ float series_mean(std::span<const float> values) {
   return static_cast<float>(sum) / static_cast<float>(values.size());
 }
 
-std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
+std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue,
+                         SeriesDescriber* describer) {
+  if (describer != nullptr) catalogue.stats.reserve(static_cast<std::size_t>(kMaxSeries));
   // The reader writes every value before it is read: the buffer needs no filling.
   const std::unique_ptr<float[]> buffer(new float[kMaxValues]);
   const std::span<float> values(buffer.get(), static_cast<std::size_t>(kMaxValues));
@@ -153,14 +155,20 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
                     kExitStopped);
       }
       const std::int32_t last_year = first_year + n - 1;
+      const std::span<const float> delivered(values.data(), static_cast<std::size_t>(n));
+      if (describer != nullptr) {
+        catalogue.stats.push_back(describer->describe(delivered));
+        // How many of the series' values were missing-ring codes: the one place where the
+        // reader's count for the series comes in. The reader does not count them yet.
+        catalogue.stats.back().missing = 0;
+      }
       catalogue.ID.push_back(id);
       catalogue.IYR.push_back(first_year);
       catalogue.N.push_back(n);
       catalogue.LYR.push_back(last_year);
       catalogue.file.push_back(k);
       if (n > 0) {
-        const float mean =
-            series_mean(std::span<const float>(values.data(), static_cast<std::size_t>(n)));
+        const float mean = series_mean(delivered);
         catalogue.mean.push_back(mean);
         build_series_line(line, file_series, id, first_year, last_year, n, &mean);
       } else {

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "analysis/commint.h"
+#include "analysis/series_stats.h"
 
 namespace corvane {
 
@@ -23,6 +24,7 @@ struct SeriesTable {
   std::span<const float> mean;           ///< the listed mean; meaningless where N is 0
   std::span<const std::int32_t> file;
   std::span<const std::string> file_names;  ///< the data files' names as they were opened
+  std::span<const SeriesStats> stats;       ///< per series, or empty when not worked out
 
   std::size_t size() const { return id.size(); }
 };

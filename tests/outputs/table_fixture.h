@@ -36,7 +36,8 @@ struct OwnedTable {
     mean.push_back(series_mean);
     file.push_back(static_cast<std::int32_t>(files.size() - 1));
   }
-  SeriesTable view() const { return {id, first, last, n, mean, file, files}; }
+  std::vector<SeriesStats> stats;  ///< empty, or one entry per series
+  SeriesTable view() const { return {id, first, last, n, mean, file, files, stats}; }
 };
 
 /// Sink that collects text in memory, counting the pieces.
