@@ -108,7 +108,9 @@ float series_mean(std::span<const float> values) {
   return static_cast<float>(sum) / static_cast<float>(values.size());
 }
 
-std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue) {
+std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue,
+                         SeriesDescriber* describer) {
+  if (describer != nullptr) catalogue.stats.reserve(static_cast<std::size_t>(kMaxSeries));
   // The reader writes every value before it is read: the buffer needs no filling.
   const std::unique_ptr<float[]> buffer(new float[kMaxValues]);
   const std::span<float> values(buffer.get(), static_cast<std::size_t>(kMaxValues));
@@ -139,8 +141,10 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
       id.fill(' ');
       std::int32_t first_year = 0, n = 0;
       bool self_describing = false;
+      SeriesCounts counts;
       const ReadLimit limit =
-          trrw(id, first_year, n, values, counter, io, kInputHandle, intake.code, self_describing);
+          trrw(id, first_year, n, values, counter, io, kInputHandle, intake.code, self_describing,
+               nullptr, describer != nullptr ? &counts : nullptr);
       if (limit != ReadLimit::none) io.stop_run(limit_message(limit, id, n), kExitStopped);
       // A read that failed is no end of the file: the run ends with the system's reason.
       io.check_read(kInputHandle);
@@ -155,6 +159,11 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
                     kExitStopped);
       }
       const std::int32_t last_year = first_year + n - 1;
+      const std::span<const float> delivered(values.data(), static_cast<std::size_t>(n));
+      if (describer != nullptr) {
+        catalogue.stats.push_back(describer->describe(delivered));
+        catalogue.stats.back().missing = counts.missing_rings;
+      }
       catalogue.ID.push_back(id);
       catalogue.IYR.push_back(first_year);
       catalogue.N.push_back(n);
@@ -162,8 +171,7 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
       catalogue.file.push_back(k);
       catalogue.year_sign.push_back(year_sign ? 1 : 0);
       if (n > 0) {
-        const float mean =
-            series_mean(std::span<const float>(values.data(), static_cast<std::size_t>(n)));
+        const float mean = series_mean(delivered);
         catalogue.mean.push_back(mean);
         build_series_line(line, file_series, id, first_year, last_year, n, &mean);
       } else {

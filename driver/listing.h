@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/series_stats.h"
 #include "driver/dialogue.h"
 
 namespace corvane {
@@ -20,6 +21,7 @@ struct Catalogue {
   std::vector<float> mean;              ///< the listed mean, where N > 0
   std::vector<std::int32_t> file;       ///< index of the series' file in the intake's names
   std::vector<std::uint8_t> year_sign;  ///< 1 where the ID's "-" in column 8 negated IYR
+  std::vector<SeriesStats> stats;       ///< each series' statistics, when the listing works them out
   std::int32_t count = 0;
 };
 
@@ -29,8 +31,10 @@ float series_mean(std::span<const float> values);
 /// Reads and lists every file of the intake in turn: headings, missing-file warnings, one line
 /// per series (report, then console), per-file and running totals on the console (only the
 /// warnings when the intake is quiet). A 15001st series stops the run (exit 1) with nothing of
-/// it stored. Returns the number of listed files that did not exist.
-std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue);
+/// it stored. With a `describer`, every series' statistics go to catalogue.stats as it is
+/// delivered. Returns the number of listed files that did not exist.
+std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue,
+                         SeriesDescriber* describer = nullptr);
 
 }  // namespace corvane
 

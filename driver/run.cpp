@@ -57,7 +57,10 @@ void write_output(Services& io, const RunOutputs& outputs, const std::optional<s
 
 void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
   Catalogue catalogue;
-  const std::int32_t missing = run_listing(io, intake, catalogue);
+  // The statistics are worked out only for the CSV, while the values of each series are at hand.
+  SeriesDescriber describer;
+  const std::int32_t missing =
+      run_listing(io, intake, catalogue, outputs.csv ? &describer : nullptr);
   const auto n = static_cast<std::size_t>(catalogue.count);
   Optimum optimum;
   if (catalogue.count <= kMaxSeries) {
@@ -78,7 +81,8 @@ void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
                             std::span(catalogue.mean).first(n),
                             std::span(catalogue.file).first(n),
                             names,
-                            std::span(catalogue.year_sign).first(n)};
+                            std::span(catalogue.year_sign).first(n),
+                            catalogue.stats};
     write_output(io, outputs, outputs.csv, kCsvHandle,
                  [&](Sink& sink) { write_csv(sink, table, optimum); });
     write_output(io, outputs, outputs.svg, kSvgHandle,

@@ -41,7 +41,31 @@ void append_integer(std::string& out, std::int64_t value) {
   out.append(buf, r.ptr);
 }
 
+// The statistics' columns of one row, each after a comma.
+void append_statistics(std::string& out, const SeriesStats& s) {
+  for (std::size_t k = 0; k < kStatistics; ++k) {
+    out.push_back(',');
+    if (s.has(static_cast<Statistic>(k))) append_statistic(out, s.value[k]);
+  }
+  out.push_back(',');
+  append_integer(out, s.missing);
+}
+
 }  // namespace
+
+void append_statistic(std::string& out, double value) {
+  if (std::isnan(value)) {
+    out.append("nan");
+  } else if (std::isinf(value)) {
+    out.append(value > 0 ? "inf" : "-inf");
+  } else if (value == 0) {
+    out.push_back('0');
+  } else {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
+    out.append(buf, r.ptr);
+  }
+}
 
 void write_csv(Sink& out, const SeriesTable& table, const Optimum& optimum) {
   std::string text;
@@ -66,6 +90,11 @@ void write_csv(Sink& out, const SeriesTable& table, const Optimum& optimum) {
     if (table.values[i] > 0) append_shortest_float(text, table.mean[i]);
     text.push_back(',');
     if (const auto in = in_optimum(table, i, optimum)) text.append(*in ? "true" : "false");
+    if (table.stats.empty()) {
+      text.append(",,,,,,,,");
+    } else {
+      append_statistics(text, table.stats[i]);
+    }
     text.push_back('\n');
     if (text.size() >= kChunk) {
       out.put(text);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "analysis/commint.h"
+#include "analysis/series_stats.h"
 
 namespace corvane {
 
@@ -26,6 +27,7 @@ struct SeriesTable {
   /// 1 where the "-" in column 8 of the ID is the sign of the first year (decade data lines of
   /// the measurement layout); empty when no series has one.
   std::span<const std::uint8_t> year_sign;
+  std::span<const SeriesStats> stats;       ///< per series, or empty when not worked out
 
   std::size_t size() const { return id.size(); }
 };

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <utility>
+#include <vector>
 
 namespace corvane {
 
@@ -14,7 +15,10 @@ namespace {
 constexpr double kWidth = 960;
 constexpr double kLeft = 100;  // room for IDs or series numbers
 constexpr double kRight = 28;
-constexpr double kTop = 84;  // title, legend and band label above the plot
+constexpr double kHead = 84;       // one title line, legend and band label above the plot
+constexpr double kTitleLine = 18;  // each further title line
+constexpr double kDepthGap = 14;   // between the segments and the depth panel
+constexpr double kDepthHeight = 110;
 constexpr double kBottom = 58;
 constexpr double kPlotWidth = kWidth - kLeft - kRight;
 constexpr double kMaxPitch = 12;         // row spacing while the plot has room
@@ -22,12 +26,14 @@ constexpr double kMaxPlotHeight = 1200;  // the plot's height once the rows must
 constexpr double kMinLabelPitch = 8;     // rows at least this far apart carry their IDs
 constexpr double kEmptyPlotHeight = 60;
 constexpr std::size_t kTitledSegments = 500;  // segments with a hover text up to this many
-constexpr std::size_t kMaxNameShown = 60;     // bytes of the input name in the title line
+constexpr std::size_t kTitleChars = 110;      // characters of a title line, about 930 pixels
+constexpr double kMinFileLabelRoom = 11;      // a file's rows at least this tall carry its name
 constexpr std::size_t kChunk = 1u << 16;
 
 constexpr std::string_view kInColour = "#1f4e8c";
 constexpr std::string_view kOtherColour = "#b4b9bf";
 constexpr std::string_view kBandColour = "#f4c542";
+constexpr std::string_view kDepthColour = "#6b8fb8";
 
 std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
@@ -43,14 +49,6 @@ void append_fixed(std::string& out, double v, int decimals) {
   if (std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) v = 0.0;
   char buf[48];
   out.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr);
-}
-
-// The name cut to about kMaxNameShown bytes at a character boundary, "..." marking the cut.
-std::string shown_name(std::string_view name) {
-  if (name.size() <= kMaxNameShown) return std::string(name);
-  std::size_t n = kMaxNameShown - 3;
-  while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0u) == 0x80u) --n;
-  return std::string(name.substr(0, n)) + "...";
 }
 
 // Length of the well-formed UTF-8 sequence of an XML character at s[i], or 0.
@@ -77,8 +75,52 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
   return 0;
 }
 
+// Where the character at s[i] ends: a whole UTF-8 sequence, or one byte of a malformed one.
+std::size_t next_character(std::string_view s, std::size_t i) {
+  const std::size_t len = utf8_length(s, i);
+  return i + (len == 0 ? 1 : len);
+}
+
+// One line of the title: the part of the name it holds (shown bold) and of the figures.
+struct TitleLine {
+  std::string name, figures;
+};
+
+// The title "NAME: FIGURES" broken into lines of at most kTitleChars characters, at blanks where
+// a line has one, else between characters (never inside a UTF-8 sequence). Nothing is left out.
+std::vector<TitleLine> wrap_title(std::string_view name, std::string_view figures) {
+  const std::string whole = std::string(name) + ": " + std::string(figures);
+  const std::size_t name_end = name.size() + 1;  // the colon goes with the name
+  std::vector<TitleLine> lines;
+  std::size_t at = 0;
+  while (at < whole.size()) {
+    std::size_t end = at, chars = 0, last_blank = std::string::npos;
+    while (end < whole.size() && chars < kTitleChars) {
+      if (whole[end] == ' ') last_blank = end;
+      end = next_character(whole, end);
+      ++chars;
+    }
+    std::size_t next = end;
+    if (end < whole.size() && whole[end] != ' ' && last_blank != std::string::npos &&
+        last_blank > at) {
+      end = last_blank;
+      next = last_blank + 1;
+    } else if (end < whole.size() && whole[end] == ' ') {
+      next = end + 1;
+    }
+    TitleLine line;
+    const std::size_t split = std::clamp(name_end, at, end);
+    line.name = whole.substr(at, split - at);
+    line.figures = whole.substr(split, end - split);
+    lines.push_back(std::move(line));
+    at = next;
+  }
+  return lines;
+}
+
 struct Geometry {
   std::size_t n = 0;
+  double top = kHead;    // where the rows begin, below the title lines
   double pitch = 0;      // row spacing
   double thickness = 0;  // segment stroke width
   double height = 0;     // plot height
@@ -90,12 +132,16 @@ struct Geometry {
     return kLeft + static_cast<double>(year - axis_from) * kPlotWidth /
                        static_cast<double>(axis_to - axis_from);
   }
-  double row(std::size_t i) const { return kTop + (static_cast<double>(i) + 0.5) * pitch; }
+  double row(std::size_t i) const { return top + (static_cast<double>(i) + 0.5) * pitch; }
+  double depth_top() const { return top + height + kDepthGap; }
+  double bottom() const { return n == 0 ? top + height : depth_top() + kDepthHeight; }
 };
 
-Geometry make_geometry(const SeriesTable& t, std::int64_t earliest, std::int64_t latest) {
+Geometry make_geometry(const SeriesTable& t, std::int64_t earliest, std::int64_t latest,
+                       std::size_t title_lines) {
   Geometry g;
   g.n = t.size();
+  g.top = kHead + kTitleLine * static_cast<double>(title_lines - 1);
   if (g.n == 0) {
     g.height = kEmptyPlotHeight;
     return g;
@@ -177,8 +223,8 @@ std::string figures_line(std::size_t n, std::int64_t earliest, std::int64_t late
 }
 
 void write_head(SvgText& o, const Geometry& g, std::string_view input_name,
-                const std::string& figures) {
-  const double total_height = kTop + g.height + kBottom;
+                const std::string& figures, const std::vector<TitleLine>& title) {
+  const double total_height = g.bottom() + kBottom;
   o << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
        "<!DOCTYPE svg PUBLIC \"-//W3C//DTD SVG 1.1//EN\" "
        "\"http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd\">\n"
@@ -190,28 +236,47 @@ void write_head(SvgText& o, const Geometry& g, std::string_view input_name,
       << "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">\n<title>Segment plot: ";
   o.escaped(input_name) << "</title>\n<desc>";
   o.escaped(figures) << "</desc>\n<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
-  o << "<text x=\"16\" y=\"26\" font-size=\"14\"><tspan font-weight=\"bold\">";
-  o.escaped(shown_name(input_name)) << "</tspan>: ";
-  o.escaped(figures) << "</text>\n";
+  o << "<g id=\"title\" font-size=\"14\">\n";
+  for (std::size_t k = 0; k < title.size(); ++k) {
+    o << "<text x=\"16\" y=\"";
+    o.at(26 + kTitleLine * static_cast<double>(k)) << "\">";
+    if (!title[k].name.empty()) {
+      o << "<tspan font-weight=\"bold\">";
+      o.escaped(title[k].name) << "</tspan>";
+    }
+    o.escaped(title[k].figures) << "</text>\n";
+  }
+  o << "</g>\n";
 }
 
-void write_legend(SvgText& o, std::size_t included, std::size_t others, bool band) {
+// With no optimum every series is drawn alike, and the legend names them all as one.
+void write_legend(SvgText& o, const Geometry& g, std::size_t included, std::size_t others,
+                  bool band) {
   double x = 16;
   const auto item = [&](std::string_view colour, std::string_view extra, const std::string& label) {
     o << "<rect x=\"";
-    o.at(x) << "\" y=\"42\" width=\"18\" height=\"10\" fill=\"" << colour << "\"" << extra
-            << "/>\n<text x=\"";
-    o.at(x + 24) << "\" y=\"51\" font-size=\"11\" fill=\"#333333\">";
+    o.at(x) << "\" y=\"";
+    o.at(g.top - 42) << "\" width=\"18\" height=\"10\" fill=\"" << colour << "\"" << extra
+                     << "/>\n<text x=\"";
+    o.at(x + 24) << "\" y=\"";
+    o.at(g.top - 33) << "\" font-size=\"11\" fill=\"#333333\">";
     o.escaped(label) << "</text>\n";
     x += 24 + 6.4 * static_cast<double>(label.size()) + 24;
   };
-  std::string in = "runs through the optimum (";
-  append_int(in, static_cast<std::int64_t>(included));
-  std::string other = "other series (";
-  append_int(other, static_cast<std::int64_t>(others));
-  item(kInColour, "", in + ")");
-  item(kOtherColour, "", other + ")");
-  if (band) item(kBandColour, " fill-opacity=\"0.45\"", "optimum common interval");
+  const auto counted = [](std::string label, std::size_t count) {
+    label += " (";
+    append_int(label, static_cast<std::int64_t>(count));
+    return label + ")";
+  };
+  o << "<g id=\"legend\">\n";
+  if (band) {
+    item(kInColour, "", counted("runs through the optimum", included));
+    item(kOtherColour, "", counted("other series", others));
+    item(kBandColour, " fill-opacity=\"0.45\"", "optimum common interval");
+  } else {
+    item(kOtherColour, "", counted("series", included + others));
+  }
+  o << "</g>\n";
 }
 
 // The band's left and right edges, at least a pixel and a half apart.
@@ -229,44 +294,50 @@ void write_band(SvgText& o, const Geometry& g, const Interval& best) {
   const auto [x0, x1] = band_edges(g, best);
   o << "<rect id=\"optimum-band\" x=\"";
   o.at(x0) << "\" y=\"";
-  o.at(kTop - 4) << "\" width=\"";
+  o.at(g.top - 4) << "\" width=\"";
   o.at(x1 - x0) << "\" height=\"";
-  o.at(g.height + 8) << "\" fill=\"" << kBandColour << "\" fill-opacity=\"0.3\"/>\n";
+  o.at(g.bottom() - g.top + 8) << "\" fill=\"" << kBandColour << "\" fill-opacity=\"0.3\"/>\n";
   const double mid = std::clamp((x0 + x1) / 2, kLeft + 40, kWidth - kRight - 40);
   o << "<text id=\"optimum-label\" x=\"";
   o.at(mid) << "\" y=\"";
-  o.at(kTop - 9) << "\" font-size=\"11\" text-anchor=\"middle\" fill=\"#7a5b00\">";
+  o.at(g.top - 9) << "\" font-size=\"11\" text-anchor=\"middle\" fill=\"#7a5b00\">";
   o.escaped(span_text(best.start, best.end)) << "</text>\n";
 }
 
-// Dashed edges over the segments, so that the band still shows where rows close up.
+// Over the segments and the depth: a light veil and dashed edges, so that the band still shows
+// where rows close up into a dense block.
 void write_band_edges(SvgText& o, const Geometry& g, const Interval& best) {
   const auto [x0, x1] = band_edges(g, best);
+  o << "<rect id=\"optimum-veil\" x=\"";
+  o.at(x0) << "\" y=\"";
+  o.at(g.top) << "\" width=\"";
+  o.at(x1 - x0) << "\" height=\"";
+  o.at(g.bottom() - g.top) << "\" fill=\"" << kBandColour << "\" fill-opacity=\"0.18\"/>\n";
   o << "<g stroke=\"#b08600\" stroke-width=\"1\" stroke-dasharray=\"4 3\">\n";
   for (const double x : {x0, x1}) {
     o << "<path d=\"M";
     o.at(x) << " ";
-    o.at(kTop - 4) << "V";
-    o.at(kTop + g.height + 4) << "\"/>\n";
+    o.at(g.top - 4) << "V";
+    o.at(g.bottom() + 4) << "\"/>\n";
   }
   o << "</g>\n";
 }
 
 void write_year_axis(SvgText& o, const Geometry& g) {
-  const double bottom = kTop + g.height;
+  const double bottom = g.bottom();
   // Grid lines behind the segments are drawn first; ticks and labels below the plot.
   o << "<g stroke=\"#e3e3e3\" stroke-width=\"1\">\n";
   for (std::int64_t year = g.first_tick; year <= g.axis_to; year += g.step) {
     o << "<path d=\"M";
     o.at(g.x(year)) << " ";
-    o.at(kTop) << "V";
+    o.at(g.top) << "V";
     o.at(bottom) << "\"/>\n";
   }
   o << "</g>\n";
 }
 
 void write_year_labels(SvgText& o, const Geometry& g) {
-  const double bottom = kTop + g.height;
+  const double bottom = g.bottom();
   o << "<g id=\"year-axis\" stroke=\"#555555\" stroke-width=\"1\">\n<path d=\"M";
   o.at(kLeft) << " ";
   o.at(bottom) << "H";
@@ -292,7 +363,7 @@ void write_row_labels(SvgText& o, const Geometry& g, const SeriesTable& t) {
     const double size = std::min(11.0, g.pitch * 0.85);
     o << "<text x=\"";
     o.at(kLeft - 8) << "\" y=\"";
-    o.at(kTop - 9) << "\" font-size=\"11\" text-anchor=\"end\" fill=\"#333333\">ID</text>\n";
+    o.at(g.top - 9) << "\" font-size=\"11\" text-anchor=\"end\" fill=\"#333333\">ID</text>\n";
     o << "<g font-family=\"DejaVu Sans Mono, Courier New, monospace\" font-size=\"";
     o.at(size) << "\" text-anchor=\"end\" fill=\"#333333\">\n";
     for (std::size_t i = 0; i < g.n; ++i) {
@@ -308,7 +379,7 @@ void write_row_labels(SvgText& o, const Geometry& g, const SeriesTable& t) {
   const std::int64_t step = round_step(static_cast<std::int64_t>(g.n), 10);
   o << "<text x=\"";
   o.at(kLeft - 8) << "\" y=\"";
-  o.at(kTop - 9) << "\" font-size=\"11\" text-anchor=\"end\" fill=\"#333333\">series</text>\n";
+  o.at(g.top - 9) << "\" font-size=\"11\" text-anchor=\"end\" fill=\"#333333\">series</text>\n";
   o << "<g font-size=\"11\" text-anchor=\"end\" fill=\"#333333\">\n";
   for (std::int64_t k = 1; k <= static_cast<std::int64_t>(g.n);
        k = k == 1 && step > 1 ? step : k + step) {
@@ -347,6 +418,136 @@ void write_segments(SvgText& o, const Geometry& g, const SeriesTable& t, const O
       o << "/>\n";
     }
     o.flush_if_full();
+  }
+  o << "</g>\n";
+}
+
+// The number of series with a value in each year, as steps: (year, count) from that year on;
+// the last step, of count 0, ends the last covered year. A series of no values counts nowhere.
+std::vector<std::pair<std::int64_t, std::int64_t>> depth_steps(const SeriesTable& t) {
+  std::vector<std::pair<std::int64_t, std::int64_t>> change;  // (year, +1 or -1)
+  change.reserve(2 * t.size());
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t.values[i] <= 0) continue;
+    change.emplace_back(t.first_year[i], 1);
+    change.emplace_back(static_cast<std::int64_t>(t.last_year[i]) + 1, -1);
+  }
+  std::sort(change.begin(), change.end());
+  std::vector<std::pair<std::int64_t, std::int64_t>> steps;
+  std::int64_t depth = 0;
+  for (std::size_t i = 0; i < change.size();) {
+    const std::int64_t year = change[i].first;
+    for (; i < change.size() && change[i].first == year; ++i) depth += change[i].second;
+    if (steps.empty() || steps.back().second != depth) steps.emplace_back(year, depth);
+  }
+  return steps;
+}
+
+// The sample-depth panel: a filled step area drawn in years and counts, placed by a transform,
+// over its own count axis; its path reads back as (year, count) pairs.
+void write_depth(SvgText& o, const Geometry& g, const SeriesTable& t) {
+  const auto steps = depth_steps(t);
+  std::int64_t most = 0;
+  for (const auto& step : steps) most = std::max(most, step.second);
+  const std::int64_t tick = round_step(std::max<std::int64_t>(most, 1), 4);
+  const std::int64_t top_count = std::max<std::int64_t>(tick, (most + tick - 1) / tick * tick);
+  const double y0 = g.depth_top() + kDepthHeight;
+  const double per_count = kDepthHeight / static_cast<double>(top_count);
+  const auto y = [&](std::int64_t count) { return y0 - static_cast<double>(count) * per_count; };
+  // Count axis: a line, ticks and labels at round counts, and its name.
+  o << "<g id=\"depth-axis\" stroke=\"#555555\" stroke-width=\"1\">\n<path d=\"M";
+  o.at(kLeft) << " ";
+  o.at(g.depth_top()) << "V";
+  o.at(y0) << "\"/>\n";
+  for (std::int64_t c = 0; c <= top_count; c += tick) {
+    o << "<path d=\"M";
+    o.at(kLeft - 5) << " ";
+    o.at(y(c)) << "h5\"/>\n";
+  }
+  o << "</g>\n<g font-size=\"11\" text-anchor=\"end\" fill=\"#333333\">\n";
+  for (std::int64_t c = 0; c <= top_count; c += tick) {
+    o << "<text x=\"";
+    o.at(kLeft - 8) << "\" y=\"";
+    o.at(y(c) + 4) << "\">" << c << "</text>\n";
+  }
+  o << "</g>\n<text x=\"";
+  o.at(kLeft - 58) << "\" y=\"";
+  o.at(g.depth_top() + kDepthHeight / 2) << "\" font-size=\"12\" text-anchor=\"middle\" "
+                                            "fill=\"#333333\" transform=\"rotate(-90 ";
+  o.at(kLeft - 58) << " ";
+  o.at(g.depth_top() + kDepthHeight / 2) << ")\">series</text>\n";
+  // x = a year + b, y = c count + d: the path itself is in years and counts.
+  const double a = kPlotWidth / static_cast<double>(g.axis_to - g.axis_from);
+  const double b = kLeft - static_cast<double>(g.axis_from) * a;
+  char buf[64];
+  const auto number = [&](double v) {
+    o << std::string_view(
+        buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, v).ptr - buf));
+  };
+  o << "<path id=\"sample-depth\" fill=\"" << kDepthColour
+    << "\" stroke=\"none\" transform=\"matrix(";
+  number(a);
+  o << " 0 0 ";
+  number(-per_count);
+  o << " ";
+  number(b);
+  o << " ";
+  number(y0);
+  o << ")\" d=\"M" << (steps.empty() ? g.axis_from : steps.front().first) << " 0";
+  for (const auto& [year, count] : steps) o << "H" << year << "V" << count;
+  o << "Z\"/>\n";
+}
+
+// Where several files are read, a thin rule above the first row of each file after the first,
+// every other file's rows on a light ground, and the file's name at its first row where its
+// rows leave room for it.
+void write_file_grounds(SvgText& o, const Geometry& g, const SeriesTable& t) {
+  if (t.size() == 0 || t.file.front() == t.file.back()) return;
+  o << "<g id=\"file-grounds\" fill=\"#eef1f5\">\n";
+  std::size_t block = 0;
+  for (std::size_t i = 0; i < g.n;) {
+    std::size_t j = i + 1;
+    while (j < g.n && t.file[j] == t.file[i]) ++j;
+    if (block++ % 2 == 1) {
+      o << "<rect x=\"";
+      o.at(kLeft) << "\" y=\"";
+      o.at(g.top + static_cast<double>(i) * g.pitch, g.y_decimals) << "\" width=\"";
+      o.at(kPlotWidth) << "\" height=\"";
+      o.at(static_cast<double>(j - i) * g.pitch, g.y_decimals) << "\"/>\n";
+    }
+    i = j;
+  }
+  o << "</g>\n";
+}
+
+void write_file_labels(SvgText& o, const Geometry& g, const SeriesTable& t) {
+  if (t.size() == 0 || t.file.front() == t.file.back()) return;
+  o << "<g id=\"file-rules\" stroke=\"#8a94a3\" stroke-width=\"0.6\">\n";
+  for (std::size_t i = 1; i < g.n; ++i) {
+    if (t.file[i] == t.file[i - 1]) continue;
+    o << "<path d=\"M";
+    o.at(kLeft - 4) << " ";
+    o.at(g.top + static_cast<double>(i) * g.pitch, g.y_decimals) << "H";
+    o.at(kWidth - kRight) << "\"/>\n";
+  }
+  o << "</g>\n<g id=\"file-names\" font-size=\"10\" font-style=\"italic\" text-anchor=\"end\">\n";
+  for (std::size_t i = 0; i < g.n;) {
+    std::size_t j = i + 1;
+    while (j < g.n && t.file[j] == t.file[i]) ++j;
+    if (static_cast<double>(j - i) * g.pitch >= kMinFileLabelRoom) {
+      const double y = g.top + static_cast<double>(i) * g.pitch + 9;
+      // A white outline under the letters keeps the name readable over the segments.
+      for (const bool halo : {true, false}) {
+        o << "<text x=\"";
+        o.at(kWidth - kRight - 3) << "\" y=\"";
+        o.at(y) << "\""
+                << (halo ? " stroke=\"#ffffff\" stroke-width=\"3\" fill=\"#ffffff\""
+                         : " fill=\"#3d4756\"")
+                << ">";
+        o.escaped(t.file_names[static_cast<std::size_t>(t.file[i])]) << "</text>\n";
+      }
+    }
+    i = j;
   }
   o << "</g>\n";
 }
@@ -412,23 +613,28 @@ void write_svg(Sink& out, const SeriesTable& table, const Optimum& optimum,
     latest = i == 0 ? table.last_year[i] : std::max<std::int64_t>(latest, table.last_year[i]);
     if (in_optimum(table, i, optimum).value_or(false)) ++included;
   }
-  const Geometry g = make_geometry(table, earliest, latest);
+  const std::string figures = figures_line(n, earliest, latest, optimum);
+  const std::vector<TitleLine> title = wrap_title(input_name, figures);
+  const Geometry g = make_geometry(table, earliest, latest, title.size());
   SvgText o(out);
-  write_head(o, g, input_name, figures_line(n, earliest, latest, optimum));
+  write_head(o, g, input_name, figures, title);
   if (n == 0) {
     o << "<text x=\"";
     o.at(kWidth / 2) << "\" y=\"";
-    o.at(kTop + kEmptyPlotHeight / 2) << "\" font-size=\"13\" text-anchor=\"middle\" "
-                                         "fill=\"#555555\">No series were read.</text>\n</svg>\n";
+    o.at(g.top + kEmptyPlotHeight / 2) << "\" font-size=\"13\" text-anchor=\"middle\" "
+                                          "fill=\"#555555\">No series were read.</text>\n</svg>\n";
     o.flush();
     return;
   }
-  write_legend(o, included, n - included, has_interval(optimum));
+  write_legend(o, g, included, n - included, has_interval(optimum));
+  write_file_grounds(o, g, table);
   if (has_interval(optimum)) write_band(o, g, *optimum);
   write_year_axis(o, g);
   // Where rows overlap, the series that run through the optimum are drawn last, on top.
   write_segments(o, g, table, optimum, false);
   write_segments(o, g, table, optimum, true);
+  write_depth(o, g, table);
+  write_file_labels(o, g, table);
   if (has_interval(optimum)) write_band_edges(o, g, *optimum);
   write_year_labels(o, g);
   write_row_labels(o, g, table);

@@ -3,9 +3,11 @@
 #include <charconv>
 #include <cstdio>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "outputs/csv.h"
 #include "outputs/xml_reader.h"
 #include "report_text.h"
 
@@ -384,9 +386,8 @@ TEST(DriverCommandRun, StandardOutputCarriesAnOutputAlone) {
   RunResult r = run_corvane(dir.path(), "", "--list chronology.lst --csv -");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, plain.out);  // every console line on standard error
-  EXPECT_TRUE(
-      r.out.starts_with("file,series,id,first_year,last_year,n,mean,in_optimum\n"
-                        "pines.crn,1,PINSTD,1702,1995,294,1.0103776,true\n"));
+  EXPECT_TRUE(r.out.starts_with(std::string(kCsvHeader) + "\n" +
+                                "pines.crn,1,PINSTD,1702,1995,294,1.0103776,true,"));
   EXPECT_EQ(read_file(dir / "chronology.lst_rec"), report);
   r = run_corvane(dir.path(), "", "-q --svg - pines.crn");
   EXPECT_EQ(r.status, 0);
@@ -484,12 +485,13 @@ void check_outputs(const fs::path& dir, const std::string& args, const std::stri
   const auto rows = read_csv(read_file(dir / "out.csv"));
   ASSERT_EQ(rows.size(), series.size() + 1);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"file", "series", "id", "first_year", "last_year",
-                                               "n", "mean", "in_optimum"}));
+                                               "n", "mean", "in_optimum", "median", "stdev", "skew",
+                                               "kurtosis", "sens1", "gini", "ar1", "missing"}));
   for (std::size_t i = 0; i < series.size(); ++i) {
     const auto& row = rows[i + 1];
     const ReportSeries& s = series[i];
     SCOPED_TRACE(s.heading + " " + s.number + " " + s.id);
-    ASSERT_EQ(row.size(), 8u);
+    ASSERT_EQ(row.size(), 16u);
     EXPECT_EQ(pad(row[0], 35), s.heading);
     EXPECT_EQ(row[1], trim(s.number));
     // The ID without the sign of a negated first year, without leading and trailing blanks.
@@ -527,6 +529,39 @@ void check_outputs(const fs::path& dir, const std::string& args, const std::stri
   }
   EXPECT_EQ(segments, expected_series);
   EXPECT_EQ(svg->by_id("optimum-band") != nullptr, rings > 0);
+  // The depth panel's steps ("M Y 0 H Y V C H Y V C ... Z", in years and counts) against the
+  // number of CSV rows with values covering each year.
+  std::map<long, long> depth;
+  long low = 0, high = 0;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    if (std::stol(rows[i][5]) == 0) continue;
+    const long first = std::stol(rows[i][3]), last = std::stol(rows[i][4]);
+    low = depth.empty() ? first : std::min(low, first);
+    high = depth.empty() ? last : std::max(high, last);
+    for (long y = first; y <= last; ++y) ++depth[y];
+  }
+  const auto* panel = svg->by_id("sample-depth");
+  ASSERT_NE(panel, nullptr);
+  std::map<long, long> drawn;
+  std::istringstream d(panel->attributes.at("d"));
+  char op = 0;
+  long year = 0, count = 0, v = 0;
+  ASSERT_TRUE(d >> op >> year >> count && op == 'M' && count == 0);
+  while (d >> op && op != 'Z') {
+    ASSERT_TRUE(d >> v);
+    if (op == 'V') {
+      count = v;
+      continue;
+    }
+    ASSERT_EQ(op, 'H');
+    for (; year < v; ++year) drawn[year] = count;
+  }
+  ASSERT_EQ(op, 'Z');
+  for (long y = low; y <= high; ++y) {
+    SCOPED_TRACE(y);
+    EXPECT_EQ(drawn[y], depth.count(y) ? depth[y] : 0);
+  }
+  EXPECT_EQ(count, 0);  // the outline comes back to 0 after the last year
 }
 
 TEST(DriverCommandRun, CsvAndPlotAgreeWithTheReport) {

@@ -95,13 +95,13 @@ TEST(OutputsCsv, RowsNumberSeriesWithinTheirFileAndMarkTheOptimum) {
   const Optimum optimum = Interval{1950, 1999, 50, 3, 150};
   MemorySink sink;
   write_csv(sink, t.view(), optimum);
-  EXPECT_EQ(sink.text,
-            "file,series,id,first_year,last_year,n,mean,in_optimum\n"
-            "a.rwl,1,ALPHA,1900,1999,100,1,true\n"
-            "a.rwl,2,BETA,1950,1999,50,2.5,true\n"
-            "\"b,c.rwl\",1,ABC1234-,-1234,-1185,50,0.25,false\n"
-            "\"b,c.rwl\",2,EMPTY,1950,1949,0,,false\n"
-            "d.rwl,1,SPAN,1940,2009,70,12345,true\n");
+  EXPECT_EQ(sink.text, std::string(kCsvHeader) +
+                           "\n"
+                           "a.rwl,1,ALPHA,1900,1999,100,1,true,,,,,,,,\n"
+                           "a.rwl,2,BETA,1950,1999,50,2.5,true,,,,,,,,\n"
+                           "\"b,c.rwl\",1,ABC1234-,-1234,-1185,50,0.25,false,,,,,,,,\n"
+                           "\"b,c.rwl\",2,EMPTY,1950,1949,0,,false,,,,,,,,\n"
+                           "d.rwl,1,SPAN,1940,2009,70,12345,true,,,,,,,,\n");
 }
 
 TEST(OutputsCsv, InOptimumAtTheIntervalsEdges) {
@@ -115,8 +115,8 @@ TEST(OutputsCsv, InOptimumAtTheIntervalsEdges) {
   t.add("f", "NEG", -5000, 7000);  // -5000-1999
   MemorySink sink;
   write_csv(sink, t.view(), Interval{1900, 1950, 51, 3, 153});
-  const std::string expected_tail[] = {",true\n", ",false\n", ",false\n",
-                                       ",true\n", ",false\n", ",true\n"};
+  const std::string expected_tail[] = {",true,,,,,,,,\n", ",false,,,,,,,,\n", ",false,,,,,,,,\n",
+                                       ",true,,,,,,,,\n", ",false,,,,,,,,\n", ",true,,,,,,,,\n"};
   std::size_t at = sink.text.find('\n') + 1;
   for (const std::string& tail : expected_tail) {
     const std::size_t end = sink.text.find('\n', at) + 1;
@@ -136,11 +136,30 @@ TEST(OutputsCsv, NoIntervalLeavesInOptimumEmptyInEveryRow) {
   for (const Optimum& optimum : cases) {
     MemorySink sink;
     write_csv(sink, t.view(), optimum);
-    EXPECT_EQ(sink.text,
-              "file,series,id,first_year,last_year,n,mean,in_optimum\n"
-              "f,1,A,1900,1909,10,1,\n"
-              "f,2,B,1900,1899,0,,\n");
+    EXPECT_EQ(sink.text, std::string(kCsvHeader) +
+                             "\n"
+                             "f,1,A,1900,1909,10,1,,,,,,,,,\n"
+                             "f,2,B,1900,1899,0,,,,,,,,,,\n");
   }
+}
+
+TEST(OutputsCsv, StatisticsFollowInOptimumAndEmptyOnesStayEmpty) {
+  OwnedTable t;
+  t.add("f", "A", 1900, 4, 4.0f);
+  t.add("f", "B", 1900, 1, 2.5f);
+  t.add("f", "C", 1900, 0);
+  SeriesDescriber describer;
+  const std::vector<float> a = {1, 2, 3, 10}, b = {2.5f};
+  t.stats = {describer.describe(a), describer.describe(b), describer.describe({})};
+  t.stats[0].missing = 3;
+  MemorySink sink;
+  write_csv(sink, t.view(), Interval{1900, 1903, 4, 1, 4});
+  EXPECT_EQ(sink.text,
+            std::string(kCsvHeader) +
+                "\n"
+                "f,1,A,1900,1903,4,4,true,2.5,4.08248,0.661362,-1.7454,0.71453,0.4375,0.04,3\n"
+                "f,2,B,1900,1900,1,2.5,false,2.5,,,,,0,,0\n"
+                "f,3,C,1900,1899,0,,false,,,,,,,,0\n");
 }
 
 TEST(OutputsCsv, EmptyCatalogueIsTheHeaderAlone) {
@@ -158,7 +177,8 @@ TEST(OutputsCsv, LargeCatalogueIsWrittenInPieces) {
   write_csv(sink, t.view(), Interval{1900, 1999, 100, 15000, 1500000});
   EXPECT_GT(sink.pieces, 4);
   EXPECT_EQ(std::count(sink.text.begin(), sink.text.end(), '\n'), 15001);
-  EXPECT_TRUE(sink.text.ends_with("some/directory/file.rwl,15000,S14999,1900,1999,100,1,true\n"));
+  EXPECT_TRUE(
+      sink.text.ends_with("some/directory/file.rwl,15000,S14999,1900,1999,100,1,true,,,,,,,,\n"));
 }
 
 }  // namespace

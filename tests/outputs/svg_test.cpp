@@ -171,6 +171,65 @@ TEST(OutputsSvg, NoBandWithoutAnInterval) {
   }
 }
 
+TEST(OutputsSvg, LegendCountsWithAndWithoutAnOptimum) {
+  OwnedTable t;
+  t.add("f.rwl", "A", 1900, 100);
+  t.add("f.rwl", "B", 1950, 50);
+  t.add("f.rwl", "C", 1800, 10);
+  const struct {
+    Optimum optimum;
+    std::string_view legend;
+  } cases[] = {
+      {Interval{1950, 1999, 50, 2, 100},
+       "runs through the optimum (2)|other series (1)|optimum common interval|"},
+      {Interval{}, "series (3)|"},
+      {std::nullopt, "series (3)|"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.legend);
+    const Plot p = plot(t, c.optimum);
+    ASSERT_TRUE(p.root);
+    std::vector<const XmlElement*> texts;
+    p.root->by_id("legend")->find_all("text", texts);
+    std::string legend;
+    for (const XmlElement* e : texts) legend += e->all_text() + "|";
+    EXPECT_EQ(legend, c.legend);
+  }
+}
+
+TEST(OutputsSvg, LongTitleWrapsBetweenCharactersAndKeepsAll) {
+  // 300 bytes of two- and three-byte characters, one blank: no line may split a character,
+  // and the lines together give the whole title back.
+  std::string name;
+  for (int i = 0; i < 60; ++i) name += "\xc3\xa9\xe6\x9c\xa8";  // e-acute, a CJK tree
+  name += " /dir/";
+  for (int i = 0; i < 40; ++i) name += "\xc3\xb8";
+  OwnedTable t;
+  t.add("f.rwl", "A", 1900, 10);
+  const Plot p = plot(t, Interval{1900, 1909, 10, 1, 10}, name);
+  ASSERT_TRUE(p.root);
+  const XmlElement* title = p.root->by_id("title");
+  ASSERT_NE(title, nullptr);
+  ASSERT_GE(title->children.size(), 3u);
+  const auto without_blanks = [](std::string text) {
+    std::erase(text, ' ');
+    return text;
+  };
+  std::string joined;
+  for (const auto& line : title->children) {
+    const std::string text = line->all_text();
+    EXPECT_EQ(text.find('?'), std::string::npos) << text;  // a split character would show "?"
+    const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
+      return (static_cast<unsigned char>(c) & 0xC0u) != 0x80u;
+    });
+    EXPECT_LE(characters, 110) << text;
+    joined += text;
+  }
+  EXPECT_EQ(without_blanks(joined),
+            without_blanks(name + ": span 1900 to 1909, 1 series; optimum 1900 to 1909: 10 years, "
+                                  "1 series included, 10 rings"));
+}
+
 TEST(OutputsSvg, EmptyCatalogue) {
   const Plot p = plot(OwnedTable{}, Interval{});
   ASSERT_TRUE(p.root);
@@ -211,7 +270,7 @@ TEST(OutputsSvg, OneToFifteenThousandSeries) {
       }
     }
     const double height = std::stod(p.root->attributes["height"]);
-    EXPECT_LE(height, 1400);
+    EXPECT_LE(height, 1400 + 124);  // the rows, and the depth panel below them
     EXPECT_GE(std::stod(p.root->by_id("other-series")->attributes.at("stroke-width")), 1.0);
     if (n == 5000) bytes_5000 = p.bytes;
     if (n == 15000) {

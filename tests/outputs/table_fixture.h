@@ -38,7 +38,8 @@ struct OwnedTable {
     file.push_back(static_cast<std::int32_t>(files.size() - 1));
     year_sign.push_back(sign ? 1 : 0);
   }
-  SeriesTable view() const { return {id, first, last, n, mean, file, files, year_sign}; }
+  std::vector<SeriesStats> stats;  ///< empty, or one entry per series
+  SeriesTable view() const { return {id, first, last, n, mean, file, files, year_sign, stats}; }
 };
 
 /// Sink that collects text in memory, counting the pieces.
