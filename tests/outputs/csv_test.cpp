@@ -2,7 +2,9 @@
 #include "outputs/csv.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 
 #include "outputs/table_fixture.h"
 #include "test_util.h"
@@ -179,6 +181,31 @@ TEST(OutputsCsv, LargeCatalogueIsWrittenInPieces) {
   EXPECT_EQ(std::count(sink.text.begin(), sink.text.end(), '\n'), 15001);
   EXPECT_TRUE(
       sink.text.ends_with("some/directory/file.rwl,15000,S14999,1900,1999,100,1,true,,,,,,,,\n"));
+}
+
+// Statistics as printf's "%.6g" writes them: near the ends of the fixed-point range, near
+// halves and carries, and at random over many magnitudes.
+TEST(OutputsCsv, StatisticsAreWrittenAsPrintfWritesThem) {
+  std::vector<double> values = {
+      0.5,       2.5,        1.0000005,  1.0000015,     123456.5,     1234565.0,     999999.5,
+      9999995.0, 0.99999949, 0.99999951, 0.0001,        0.0000999999, 0.00009999995, 99999.95,
+      999999.0,  1e-300,     1e300,      1e20,          1e21,         1.5e-15,       7.21354e-16,
+      0.1,       1.0 / 3,    2.0 / 3,    -0.00123456789};
+  std::mt19937_64 random(16);
+  std::uniform_real_distribution<double> exponent(-18.0, 23.0), mantissa(1.0, 10.0);
+  for (int i = 0; i < 100000; ++i) {
+    const double scaled = std::pow(10.0, std::floor(exponent(random)));
+    values.push_back(mantissa(random) * scaled * (i % 2 == 0 ? 1 : -1));
+    // Six digits and a half, written as decimal text and read back: the closest doubles to ties.
+    values.push_back(std::round(mantissa(random) * 1e5) / 1e5 * scaled + 5e-6 * scaled);
+  }
+  for (const double v : values) {
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.6g", v);
+    std::string out;
+    append_statistic(out, v);
+    ASSERT_EQ(out, expected) << std::hexfloat << v;
+  }
 }
 
 }  // namespace
