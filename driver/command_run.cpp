@@ -139,6 +139,7 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
   RunOutputs outputs;
   outputs.data = &console;
   outputs.strict = true;
+  outputs.suspect_hint = true;
 
   std::vector<std::string> names;
   std::string input;

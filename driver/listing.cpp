@@ -118,6 +118,7 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
   line.reserve(64);
   std::int32_t counter = 0;
   std::int32_t missing = 0;
+  catalogue.suspect_lines.assign(static_cast<std::size_t>(intake.file_count), 0);
   for (std::int32_t k = 0; k < intake.file_count; ++k) {
     const std::string& name = intake.file_names[static_cast<std::size_t>(k)];
     const std::string& path =
@@ -142,12 +143,12 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
       std::int32_t first_year = 0, n = 0;
       bool self_describing = false;
       SeriesCounts counts;
-      const ReadLimit limit =
-          trrw(id, first_year, n, values, counter, io, kInputHandle, intake.code, self_describing,
-               nullptr, describer != nullptr ? &counts : nullptr);
+      const ReadLimit limit = trrw(id, first_year, n, values, counter, io, kInputHandle,
+                                   intake.code, self_describing, nullptr, &counts);
       if (limit != ReadLimit::none) io.stop_run(limit_message(limit, id, n), kExitStopped);
       // A read that failed is no end of the file: the run ends with the system's reason.
       io.check_read(kInputHandle);
+      catalogue.suspect_lines[static_cast<std::size_t>(k)] += counts.suspect_lines;
       // A year below -999 carries its minus sign in the ID's last column.
       const bool year_sign = !self_describing && id[7] == '-';
       if (year_sign) first_year = -first_year;

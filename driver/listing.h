@@ -21,7 +21,9 @@ struct Catalogue {
   std::vector<float> mean;              ///< the listed mean, where N > 0
   std::vector<std::int32_t> file;       ///< index of the series' file in the intake's names
   std::vector<std::uint8_t> year_sign;  ///< 1 where the ID's "-" in column 8 negated IYR
-  std::vector<SeriesStats> stats;       ///< each series' statistics, when the listing works them out
+  std::vector<SeriesStats> stats;  ///< each series' statistics, when the listing works them out
+  /// Per file of the intake: the lines its reader met that a check would warn about.
+  std::vector<std::int64_t> suspect_lines;
   std::int32_t count = 0;
 };
 
@@ -32,7 +34,8 @@ float series_mean(std::span<const float> values);
 /// per series (report, then console), per-file and running totals on the console (only the
 /// warnings when the intake is quiet). A 15001st series stops the run (exit 1) with nothing of
 /// it stored. With a `describer`, every series' statistics go to catalogue.stats as it is
-/// delivered. Returns the number of listed files that did not exist.
+/// delivered. The readers' suspect lines of each file go to catalogue.suspect_lines. Returns
+/// the number of listed files that did not exist.
 std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue,
                          SeriesDescriber* describer = nullptr);
 

@@ -53,6 +53,30 @@ void write_output(Services& io, const RunOutputs& outputs, const std::optional<s
   io.close_file(handle);
 }
 
+// One line per file whose reader met suspect lines, at most kHintFiles, then how many more.
+void write_suspect_hint(Console& console, const Intake& intake,
+                        std::span<const std::int64_t> suspect_lines) {
+  constexpr std::int32_t kHintFiles = 10;
+  std::int32_t written = 0, more = 0;
+  for (std::size_t k = 0; k < suspect_lines.size(); ++k) {
+    if (suspect_lines[k] == 0) continue;
+    if (written == kHintFiles) {
+      ++more;
+      continue;
+    }
+    ++written;
+    const std::string name =
+        escaped(intake.paths.empty() ? trim_name(intake.file_names[k]) : intake.paths[k]);
+    console.write_error("corvane: " + name + ": " + std::to_string(suspect_lines[k]) +
+                        (suspect_lines[k] == 1 ? " suspect line" : " suspect lines") +
+                        "; corvane --check " + name + " names them\n");
+  }
+  if (more > 0) {
+    console.write_error("corvane: and " + std::to_string(more) + " more " +
+                        (more == 1 ? "file" : "files") + " with suspect lines\n");
+  }
+}
+
 }  // namespace
 
 void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
@@ -93,6 +117,9 @@ void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
   const Value figures[] = {intake.file_count, catalogue.count};
   io.write_line(kConsole, closing_lines(), figures);
   io.write_free_form(kConsole);
+  if (outputs.suspect_hint && outputs.data != nullptr) {
+    write_suspect_hint(*outputs.data, intake, catalogue.suspect_lines);
+  }
   const bool incomplete = missing > 0 || outputs.passed_over;
   io.stop_run(" ", outputs.strict && incomplete ? kExitStopped : kExitNormal);
 }

@@ -30,6 +30,9 @@ struct RunOutputs {
   bool strict = false;
   /// Names were passed over at the intake (more than a run reads).
   bool passed_over = false;
+  /// After the closing lines, a line on the standard error of `data` for each file whose
+  /// reader met lines that a check would warn about, naming the check that tells them.
+  bool suspect_hint = false;
 };
 
 /// Lists every file of the intake, appends the summary to the report and closes it, writes the

@@ -40,7 +40,11 @@ const std::optional<Layout>& description_of(std::string_view format) {
 }  // namespace
 
 ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
-                std::int32_t& first_year, Services& io, int handle, ReaderObserver* observer) {
+                std::int32_t& first_year, Services& io, int handle, ReaderObserver* observer,
+                SeriesCounts* counts) {
+  const auto suspect = [counts] {
+    if (counts != nullptr) ++counts->suspect_lines;
+  };
   std::int32_t count = 0;
   std::int32_t year = 0;
   char format[8];
@@ -50,6 +54,7 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
     const auto got = io.read_text(handle);
     if (!got) {
       n = kEndOfFile;
+      if (!io.source(handle).failed()) suspect();  // the series of the title is dropped
       return ReadLimit::none;
     }
     char line[kLineWidth];
@@ -74,6 +79,7 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
   const std::optional<Layout>& description = description_of(std::string_view(format, 8));
   if (!description) {
     message(io, ">> sbr datar:  bad format text");
+    suspect();
     if (observer != nullptr) observer->condition(SelfDescribingCondition::bad_format, 0, 0);
     n = 0;
     return ReadLimit::none;
@@ -102,6 +108,7 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
       read_layout(io.source(handle), *description, std::span<const Var>(&target, 1));
   if (r.outcome == ReadOutcome::conversion_failure) {
     message(io, ">> sbr datar:  error reading data");
+    suspect();
     if (observer != nullptr) {
       observer->condition(SelfDescribingCondition::bad_value, r.values, r.failed_column);
     }
@@ -114,6 +121,7 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
     // After a failed read the caller ends the run with the system's reason instead.
     if (!io.source(handle).failed()) {
       message(io, ">> sbr datar:  unexpected end reading data");
+      suspect();
       if (observer != nullptr) {
         observer->condition(SelfDescribingCondition::early_end, r.values, 0);
       }

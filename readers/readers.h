@@ -51,6 +51,13 @@ struct SeriesCounts {
   /// Missing-ring codes (values below 0 other than the end marker, measurement layout) that
   /// the series holds and that were stored as rings of width 0.
   std::int32_t missing_rings = 0;
+  /// Lines of the call that a check would warn about and that the reader tells on its way:
+  /// a text line after the series' first data line; a text line just before the series whose
+  /// first columns hold its ID and whose year is the block before the series' own (a damaged
+  /// first line); a line holding a missing-ring code (an index below 0 in the index layout); a
+  /// self-describing series' message; a
+  /// series dropped at the end of its file (its first line). Each line counts once.
+  std::int32_t suspect_lines = 0;
 };
 
 /// Reads one series from the open file `handle`, by the layout `code`.
@@ -74,7 +81,8 @@ struct SeriesCounts {
 /// the year of the last line of padding.
 ///
 /// With `counts`, it is set for every call: for a delivered series, how many missing-ring
-/// codes were stored as 0; otherwise all 0.
+/// codes were stored as 0 (otherwise 0); and, also for the call that reports the end, the
+/// suspect lines it read.
 ///
 /// A limit of a run ends the call at once and is handed back: a 26th text line in the call, a
 /// series longer than kMaxValues, a self-describing count outside 0 to kMaxValues; the series
@@ -96,10 +104,11 @@ ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::spa
 /// them out. `n` is -999 when the file ends before a count line. After a value that fails to
 /// convert, or an early end, a message goes to the console and the series is returned with the
 /// values read so far; the rest of its value lines are passed over. A count below 0 or above
-/// kMaxValues is handed back as ReadLimit::count with `n` set to it. See trrw for `observer`.
+/// kMaxValues is handed back as ReadLimit::count with `n` set to it. See trrw for `observer`;
+/// with `counts`, each message and a file that ends before the count line add a suspect line.
 ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
                 std::int32_t& first_year, Services& io, int handle,
-                ReaderObserver* observer = nullptr);
+                ReaderObserver* observer = nullptr, SeriesCounts* counts = nullptr);
 
 }  // namespace corvane
 

@@ -34,8 +34,8 @@ bool is_marker(std::int32_t v) {
   }
 }
 
-// Whether any of the ten fields is an end marker or (measurement layout) a missing-ring code,
-// any value below 0 taken together with -9999: groups of four, four and two, looked at
+// Whether any of the ten fields is an end marker or a value below 0 (in the measurement layout
+// a missing-ring code, taken together with -9999): groups of four, four and two, looked at
 // without a branch.
 template <LayoutCode Code>
 bool any_marker_or_code(const std::array<std::int32_t, 10>& v) {
@@ -50,8 +50,8 @@ bool any_marker_or_code(const std::array<std::int32_t, 10>& v) {
     found = (a == kHundredthsEnd) | (a < 0) | (b == kHundredthsEnd) | (b < 0);
     found_c = (c == kHundredthsEnd) | (c < 0);
   } else {
-    found = (a >= kIndexEnd) | (b >= kIndexEnd);
-    found_c = c >= kIndexEnd;
+    found = (a >= kIndexEnd) | (a < 0) | (b >= kIndexEnd) | (b < 0);
+    found_c = (c >= kIndexEnd) | (c < 0);
   }
   std::uint64_t words[3];
   std::memcpy(words, &found, sizeof found);
@@ -80,6 +80,28 @@ std::int32_t past_padding(const DecadeLine& fields, std::int32_t k) {
   return k;
 }
 
+// Whether a text line read just before the first data line of a series is most likely that
+// series' damaged first line: its first columns hold the series' ID, and its year field reads
+// as a year of the decade block before the series' own (signed alike, by column 8).
+template <LayoutCode Code>
+bool damaged_first_line(std::string_view text, std::string_view first_line,
+                        std::int32_t signed_year) {
+  constexpr bool measurement = Code == LayoutCode::mr;
+  constexpr std::size_t id_width = measurement ? 8 : 6;
+  char a[kLineWidth];
+  char b[kLineWidth];
+  std::memset(a, ' ', kLineWidth);
+  std::memset(b, ' ', kLineWidth);
+  std::memcpy(a, text.data(), std::min(text.size(), kLineWidth));
+  std::memcpy(b, first_line.data(), std::min(first_line.size(), kLineWidth));
+  if (std::memcmp(a, b, id_width) != 0) return false;
+  std::int32_t year = 0;
+  if (!parse_integer_field(std::string_view(a + id_width, 4), year)) return false;
+  if (measurement && a[7] == '-') year = -year;
+  const auto block = [](std::int32_t y) { return y - decade_offset(y); };
+  return block(year) == block(signed_year) - 10;
+}
+
 // With kObserved the observer is told every decision and the limits are read past; without,
 // the reader is the run's, with no trace of an observer in it.
 template <LayoutCode Code, bool kObserved>
@@ -92,20 +114,35 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
 
   self_describing = false;
   if (counts != nullptr) *counts = SeriesCounts{};
+  // Suspect lines, each counted once: lines are met in order, so the last one counted is the
+  // only one that can come again.
+  std::int32_t suspect_count = 0;
+  std::int64_t last_suspect = 0;
+  std::int64_t first_line_at = 0;  // the line number of the series' first data line
+  bool first_line_counted = false;
+  std::string text_before;  // the last text line before it, and its number
+  std::int64_t text_before_at = 0;
+  const auto suspect = [&](std::int64_t at) {
+    if (at == last_suspect) return;
+    last_suspect = at;
+    first_line_counted = first_line_counted || at == first_line_at;
+    ++suspect_count;
+  };
+  const auto hand_back_counts = [&] {
+    if (counts != nullptr) counts->suspect_lines += suspect_count;
+  };
   std::int32_t text_lines = 0;
   std::int32_t data_lines = 0;
-  std::int32_t stored = 0;    // values stored so far; handed back through n at the end
-  std::int32_t missing = 0;   // missing-ring codes stored as 0
-  bool passing_over = false;  // a check past the value limit: the series is read, not stored
+  std::int32_t stored = 0;      // values stored so far; handed back through n at the end
+  std::int32_t below_zero = 0;  // values below 0 stored (measurements: as 0, missing rings)
+  bool passing_over = false;    // a check past the value limit: the series is read, not stored
   counter = std::max(counter, 0) + 1;
 
   // A measurement value below 0 that is no end marker is a ring that was not measured: it is
-  // stored as a ring of width 0 and counted.
+  // stored as a ring of width 0 and counted. An index below 0 is stored as written.
   const auto store = [&](float* out, std::int32_t v) {
-    if constexpr (measurement) {
-      missing += v < 0 ? 1 : 0;
-      v = std::max(v, 0);
-    }
+    below_zero += v < 0 ? 1 : 0;
+    if constexpr (measurement) v = std::max(v, 0);
     *out = static_cast<float>(v) * unit;
   };
 
@@ -114,6 +151,9 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
   for (;;) {
     std::optional<std::string_view> got = file.next_line();
     if (!got) {
+      // A series begun and not closed by its end marker is dropped.
+      if (data_lines > 0 && !file.failed() && !first_line_counted) suspect(first_line_at);
+      hand_back_counts();
       n = kEndOfFile;
       counter = kEndOfFile;
       return ReadLimit::none;
@@ -127,7 +167,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
       if constexpr (kObserved) observer->title_line(*got);
       io.step_back(handle);
       const ReadLimit limit =
-          datar(title, n, values, first_year, io, handle, kObserved ? observer : nullptr);
+          datar(title, n, values, first_year, io, handle, kObserved ? observer : nullptr, counts);
       std::memcpy(id.data(), title.data(), id.size());
       self_describing = true;
       if (n == kEndOfFile) counter = kEndOfFile;
@@ -137,6 +177,12 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     // An observer is told every line's year, so every line's head is read for it.
     if (!read_decade_line<Code>(line, fields, kObserved || data_lines == 0)) {
       if constexpr (kObserved) observer->text_line(*got, data_lines > 0);
+      if (data_lines > 0) {
+        suspect(file.line_number());
+      } else {
+        text_before.assign(line);
+        text_before_at = file.line_number();
+      }
       if (++text_lines > kMaxTextLines) {
         if constexpr (!kObserved) return ReadLimit::text_lines;
         observer->limit(ReadLimit::text_lines);  // a check counts afresh and goes on
@@ -148,7 +194,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     const std::array<std::int32_t, 10>& v = fields.values;
     const bool special = any_marker_or_code<Code>(v);
     if (++data_lines > 1 && !special) {
-      // A full line of values, none of them a marker or a missing-ring code: the common case.
+      // A full line of values, none of them a marker or below 0: the common case.
       if constexpr (kObserved)
         observer->data_line(*got, fields.year, v, {0, 10, 10}, plain_line<Code>(*got));
       if (stored + 10 > capacity || (kObserved && passing_over)) {
@@ -171,6 +217,10 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
       // A year below -999 carries its sign in the ID's last column; the slots follow the
       // signed year.
       const std::int32_t signed_year = measurement && id[7] == '-' ? -first_year : first_year;
+      first_line_at = file.line_number();
+      if (text_before_at != 0 && damaged_first_line<Code>(text_before, line, signed_year)) {
+        suspect(text_before_at);
+      }
       const std::int32_t offset = decade_offset(signed_year);
       if constexpr (measurement) {
         to = 10 - offset;
@@ -212,6 +262,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
             // ahead belongs to the next call.
             first_year = fields.year;
             n = 0;
+            hand_back_counts();
             return ReadLimit::none;
           }
           got = file.next_line();
@@ -233,9 +284,11 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
       if (!passing_over) observer->limit(ReadLimit::values);
       passing_over = true;
     } else {
+      const std::int32_t below_before = below_zero;
       for (std::int32_t k = from; k < end; ++k) {
         store(values.data() + stored++, v[static_cast<std::size_t>(k)]);
       }
+      if (below_zero != below_before) suspect(file.line_number());
     }
     if (end == to) continue;
     n = stored;
@@ -243,7 +296,8 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     if (measurement && v[static_cast<std::size_t>(end)] == kThousandthsEnd) {
       for (std::int32_t i = 0; i < stored; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
     }
-    if (counts != nullptr) counts->missing_rings = missing;
+    if (counts != nullptr) counts->missing_rings = measurement ? below_zero : 0;
+    hand_back_counts();
     return ReadLimit::none;
   }
 }

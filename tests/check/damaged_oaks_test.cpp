@@ -1,6 +1,7 @@
 // Damaged copies of examples/oaks.rwl: what a run lists without a word, a check names by line.
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -164,6 +165,52 @@ TEST(CheckDamagedOaks, LinesCountedByTheLineEndRule) {
     EXPECT_EQ(check_text(joined(d.lines, end), "oaks.rwl").summary(), d.expected);
   }
   EXPECT_EQ(check_text("\xEF\xBB\xBF" + joined(d.lines), "oaks.rwl").summary(), d.expected);
+}
+
+// A command-line run over each damaged copy says how many of its lines a check would warn
+// about, as far as the reader tells them on its way: the distinct lines of those findings.
+TEST(CheckDamagedOaks, ARunPointsToTheCheckOfEachDamagedFile) {
+  static const std::set<std::string> told = {"text-in-series", "damaged-first-line",
+                                             "negative-value", "unterminated"};
+  testing::TempDir dir;
+  testing::write_file(dir / "clean.rwl", joined(oaks()));
+  std::string args = "-q clean.rwl";
+  std::vector<std::string> hints;
+  std::size_t with_hint = 0;
+  int k = 0;
+  std::vector<Damage> twice = damages();
+  const std::size_t kinds = twice.size();
+  for (std::size_t i = 0; i < kinds; ++i) twice.push_back(twice[i]);
+  for (const Damage& d : twice) {
+    if (d.expected.size() == 1 && d.expected[0].find(" error ") != std::string::npos) continue;
+    const std::string name = "d" + std::to_string(++k) + ".rwl";
+    testing::write_file(dir / name, joined(d.lines, k % 2 == 0 ? "\r\n" : "\n"));
+    args += " " + name;
+    std::set<std::string> lines;
+    for (const std::string& e : d.expected) {
+      const std::size_t code = e.rfind(' ') + 1;
+      if (told.count(e.substr(code)) != 0) lines.insert(e.substr(0, e.find(' ')));
+    }
+    if (lines.empty()) continue;
+    if (++with_hint > 10) continue;
+    hints.push_back("corvane: " + name + ": " + std::to_string(lines.size()) +
+                    (lines.size() == 1 ? " suspect line" : " suspect lines") +
+                    "; corvane --check " + name + " names them");
+  }
+  ASSERT_GT(with_hint, 10u);
+  hints.push_back("corvane: and " + std::to_string(with_hint - 10) +
+                  " more files with suspect lines");
+  std::string expected;
+  for (const std::string& h : hints) expected += h + "\n";
+  const testing::RunResult run = testing::run_corvane(dir.path(), "", args);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, expected);
+
+  // Clean files, and the dialogue over a damaged one, say nothing of it.
+  EXPECT_EQ(testing::run_corvane(dir.path(), "", "-q clean.rwl").err, "");
+  const testing::RunResult dialogue = testing::run_corvane(dir.path(), "F\nd1.rwl\n1\n");
+  EXPECT_EQ(dialogue.status, 0);
+  EXPECT_EQ(dialogue.err, "");
 }
 
 }  // namespace
