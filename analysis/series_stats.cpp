@@ -3,14 +3,34 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace corvane {
 
 namespace {
 
-constexpr std::size_t kLanes = 2;
+// The longest series counted into 16-bit counts.
+constexpr std::size_t kMaxValuesCounted = 10000;
+
+// Four lanes of doubles, floats and their masks: one instruction each where the processor has
+// 256-bit vectors, two elsewhere.
+using Double4 = double __attribute__((vector_size(32)));
+using Float4 = float __attribute__((vector_size(16)));
+using Mask4 = std::int64_t __attribute__((vector_size(32)));
+using Float8 = float __attribute__((vector_size(32)));
+using Mask8 = std::int32_t __attribute__((vector_size(32)));
+
+// Vectors go by reference: passed by value, their ABI would depend on the instruction set.
+template <typename V>
+void load(V& v, const float* p) {
+  std::memcpy(&v, p, sizeof v);
+}
+
+double total(const Double4& v) { return (v[0] + v[1]) + (v[2] + v[3]); }
 
 // Sums over the values taken from a shift c (one of the values): u = x - c. Central sums follow
 // from these; since |c - m| is at most sqrt(N) standard deviations, the fourth central sum
@@ -21,49 +41,48 @@ struct Sums {
   double sens = 0;                        // sum of the pairs' sensitivities
 };
 
-// x in double precision; w has room for x.size() values.
-Sums shifted_sums(std::span<const float> x, double* w, double c) {
-  const std::size_t n = x.size();
-  for (std::size_t i = 0; i < n; ++i) w[i] = x[i];
-  double s1[kLanes] = {}, s2[kLanes] = {}, s3[kLanes] = {}, s4[kLanes] = {};
-  double lag[kLanes] = {}, sens[kLanes] = {};
-  // Lanes side by side, so that no sum waits on the one before and the compiler can give lanes
-  // one instruction; the pair terms take each value with the one after it. A pair of sum 0
-  // counts 0 without a branch: its quotient is taken over 1 and multiplied by 0.
+// Four pairs (x(t), x(t+1)) at a time, each value with the one after it; the last values one
+// by one. A pair of sum 0 counts 0 without a branch: its quotient is taken over 1 and cleared.
+// Compiled for the processor's widest vectors, chosen when the program starts.
+__attribute__((target_clones("avx2", "default"))) Sums shifted_sums(const float* x, std::size_t n,
+                                                                    double c) {
+  const Double4 shift = {c, c, c, c};
+  const Double4 one = {1.0, 1.0, 1.0, 1.0};
+  const Mask4 magnitude = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+  Double4 s1{}, s2{}, s3{}, s4{}, lag{}, sens{};
   std::size_t i = 0;
-  for (; i + kLanes < n; i += kLanes) {
-    for (std::size_t k = 0; k < kLanes; ++k) {
-      const double a = w[i + k], b = w[i + k + 1];
-      const double u = a - c, v = b - c, u2 = u * u;
-      s1[k] += u;
-      s2[k] += u2;
-      s3[k] += u2 * u;
-      s4[k] += u2 * u2;
-      lag[k] += u * v;
-      const double sum = a + b;
-      const double counts = sum != 0.0 ? 1.0 : 0.0;
-      const double over = sum != 0.0 ? sum : 1.0;
-      sens[k] += counts * std::fabs(2.0 * (b - a) / over);
-    }
+  for (; i + 4 < n; i += 4) {
+    Float4 here, next;
+    load(here, x + i);
+    load(next, x + i + 1);
+    const Double4 a = __builtin_convertvector(here, Double4);
+    const Double4 b = __builtin_convertvector(next, Double4);
+    const Double4 u = a - shift, v = b - shift, u2 = u * u;
+    s1 += u;
+    s2 += u2;
+    s3 += u2 * u;
+    s4 += u2 * u2;
+    lag += u * v;
+    const Double4 sum = a + b;
+    const Mask4 zero = sum == 0.0;
+    const Double4 over = sum + reinterpret_cast<Double4>(reinterpret_cast<Mask4>(one) & zero);
+    const Double4 q = (b - a) / over;
+    sens += reinterpret_cast<Double4>(reinterpret_cast<Mask4>(q + q) & magnitude & ~zero);
   }
+  Sums r{total(s1), total(s2), total(s3), total(s4), total(lag), total(sens)};
   for (; i < n; ++i) {
-    const double a = w[i], u = a - c, u2 = u * u;
-    s1[0] += u;
-    s2[0] += u2;
-    s3[0] += u2 * u;
-    s4[0] += u2 * u2;
+    const double a = x[i], u = a - c, u2 = u * u;
+    r.s1 += u;
+    r.s2 += u2;
+    r.s3 += u2 * u;
+    r.s4 += u2 * u2;
     if (i + 1 < n) {
-      const double b = w[i + 1], sum = a + b;
-      lag[0] += u * (b - c);
-      if (sum != 0.0) sens[0] += std::fabs(2.0 * (b - a) / sum);
+      const double b = x[i + 1], sum = a + b;
+      r.lag += u * (b - c);
+      if (sum != 0.0) r.sens += std::fabs(2.0 * (b - a) / sum);
     }
   }
-  const auto total = [](const double* t) {
-    double r = 0;
-    for (std::size_t k = 0; k < kLanes; ++k) r += t[k];
-    return r;
-  };
-  return {total(s1), total(s2), total(s3), total(s4), total(lag), total(sens)};
+  return r;
 }
 
 // The order-preserving unsigned image of a float's bits: a total order, NaN included.
@@ -80,76 +99,174 @@ struct OrderFigures {
 
 class OrderWalk {
  public:
-  explicit OrderWalk(std::size_t n) : n_(n), middle_(n / 2) {}
-  void take(double v, std::size_t count) {
-    // In ascending order the value at position i (from 0) is in N - i cumulative sums; a run
-    // of `count` equal values from position seen_ is in count (N - seen_) - count (count - 1) / 2.
-    const std::size_t weight = count * (n_ - seen_) - count * (count - 1) / 2;
-    f_.cumulative += v * static_cast<double>(weight);
-    f_.sum += static_cast<double>(count) * v;
+  explicit OrderWalk(std::size_t n)
+      : n_(static_cast<std::int64_t>(n)), next_middle_(n_ % 2 == 0 ? n_ / 2 - 1 : n_ / 2) {}
+  void take(double v, std::int64_t count) {
+    // The values at positions seen_ to seen_ + count - 1 (from 0); the sum of those positions
+    // gives the cumulative sums, as the value at position i is in N - i of them.
+    sum_ += static_cast<double>(count) * v;
+    positions_ += v * static_cast<double>(count * seen_ + ((count * (count - 1)) >> 1));
     seen_ += count;
-    // The middle positions n/2 and, when n is even, n/2 - 1.
-    if (seen_ > middle_ - 1 && !lower_found_) {
-      lower_ = v;
-      lower_found_ = true;
-    }
-    if (seen_ > middle_ && !upper_found_) {
-      upper_ = v;
-      upper_found_ = true;
+    if (seen_ > next_middle_) [[unlikely]] {
+      middles(v);
     }
   }
   OrderFigures figures() const {
-    OrderFigures f = f_;
-    f.cumulative -= f.sum;  // the last cumulative sum is S itself
-    f.median = n_ % 2 == 0 ? (lower_ + upper_) / 2 : upper_;
+    OrderFigures f;
+    f.sum = sum_;
+    // The sum of all N cumulative sums, less the last, which is S itself.
+    f.cumulative = static_cast<double>(n_) * sum_ - positions_ - sum_;
+    f.median = (middle_[0] + middle_[1]) / 2;
     return f;
   }
 
  private:
-  std::size_t n_, middle_, seen_ = 0;
-  bool lower_found_ = false, upper_found_ = false;
-  double lower_ = 0, upper_ = 0;
-  OrderFigures f_;
+  // The middle positions: n/2 - 1 and n/2 when n is even, n/2 (taken twice) when it is odd.
+  void middles(double v) {
+    while (seen_ > next_middle_ && found_ < 2) {
+      middle_[found_++] = v;
+      if (n_ % 2 == 1) middle_[found_++] = v;
+      ++next_middle_;
+    }
+    if (found_ == 2) next_middle_ = INT64_MAX;
+  }
+  std::int64_t n_, next_middle_, seen_ = 0;
+  int found_ = 0;
+  double middle_[2] = {0, 0};
+  double sum_ = 0;
+  double positions_ = 0;  // the sum of each value times its position
 };
 
-// Values written as whole hundredths or thousandths (float(k) times the unit, as the decade
-// reader stores them) sort by counting their k, when the k span a range not much wider than
-// the series. Sets `equal` when every value is the same.
-template <typename Unit>
-bool count_sorted(std::span<const float> x, Unit unit_of, float per_unit,
-                  std::vector<std::int32_t>& keys, std::vector<std::uint32_t>& counts,
-                  OrderWalk& walk, bool& equal) {
-  // Adding and taking away 1.5 * 2^23 rounds a float below 2^22 in magnitude to an integer;
-  // the clamp keeps larger values, infinities and NaN (sent to the low end) in that range, and
-  // such values then fail the exactness test.
+// Whether every value is a whole number k of the unit, as the decade reader stores them
+// (float(k) times the unit) with |k| below 2^22; the k go to `keys` as floats, with their
+// least and greatest. Adding and taking away 1.5 * 2^23 rounds a float below 2^22 in magnitude
+// to an integer; NaN and infinities fail.
+__attribute__((target_clones("avx2", "default"))) bool whole_units(const float* x, std::size_t n,
+                                                                   float per_unit, float unit,
+                                                                   float* keys, float& low,
+                                                                   float& high) {
   constexpr float kRound = 0x1.8p23f, kBound = 0x1p22f;
+  const Float8 round = {kRound, kRound, kRound, kRound, kRound, kRound, kRound, kRound};
+  const Mask8 magnitude = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX,
+                           INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
+  Mask8 exact = ~Mask8{};  // all set
+  Float8 lo = {kBound, kBound, kBound, kBound, kBound, kBound, kBound, kBound};
+  Float8 hi = -lo;
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    Float8 v;
+    load(v, x + i);
+    const Float8 scaled = v * per_unit;
+    const Float8 k = (scaled + round) - round;
+    const Float8 size = reinterpret_cast<Float8>(reinterpret_cast<Mask8>(scaled) & magnitude);
+    exact &= (k * unit == v) & (size < kBound);
+    std::memcpy(keys + i, &k, sizeof k);
+    const Mask8 below = k<lo, above = k> hi;
+    lo = reinterpret_cast<Float8>((reinterpret_cast<Mask8>(k) & below) |
+                                  (reinterpret_cast<Mask8>(lo) & ~below));
+    hi = reinterpret_cast<Float8>((reinterpret_cast<Mask8>(k) & above) |
+                                  (reinterpret_cast<Mask8>(hi) & ~above));
+  }
+  bool whole = true;
+  for (int k = 0; k < 8; ++k) whole = whole && exact[k] != 0;
+  low = lo[0];
+  high = hi[0];
+  for (int k = 1; k < 8; ++k) {
+    low = std::min(low, lo[k]);
+    high = std::max(high, hi[k]);
+  }
+  for (; i < n; ++i) {
+    const float scaled = x[i] * per_unit;
+    const float k = (scaled + kRound) - kRound;
+    whole = whole && k * unit == x[i] && std::fabs(scaled) < kBound;
+    keys[i] = k;
+    low = std::min(low, k);
+    high = std::max(high, k);
+  }
+  return whole;
+}
+
+// The walk over counted values, eight counts at a time: for each value k (the count's index
+// plus `base`) of count c, its c positions from `seen` on (the values below it) weigh it in the
+// sum of each value times its position; and the middle values are taken where the positions
+// pass them. `count` holds a multiple of 8 counts, those past the values 0.
+struct CountWalk {
+  double sum = 0, positions = 0;
+  double middle[2] = {0, 0};
+};
+
+__attribute__((target_clones("avx2", "default"))) CountWalk walk_counts(
+    const std::uint16_t* count, std::size_t blocks, std::int32_t base, float unit, std::int32_t n) {
+  using Short4 = std::uint16_t __attribute__((vector_size(8)));
+  using Int4 = std::int32_t __attribute__((vector_size(16)));
+  const Int4 zero{};
+  const Int4 lane = {0, 1, 2, 3};
+  // Positions n/2 - 1 and n/2 when n is even, n/2 twice when it is odd.
+  const std::int32_t middle_at[2] = {n % 2 == 0 ? n / 2 - 1 : n / 2, n / 2};
+  int found = 0;
+  Double4 sum{}, positions{};
+  std::int32_t seen = 0;
+  CountWalk w;
+  for (std::size_t quad = 0; quad < 2 * blocks; ++quad) {
+    Short4 narrow;
+    std::memcpy(&narrow, count + 4 * quad, sizeof narrow);
+    const Int4 c = __builtin_convertvector(narrow, Int4);
+    // Counts up to each value, its own included.
+    Int4 upto = c + __builtin_shufflevector(zero, c, 3, 4, 5, 6);
+    upto += __builtin_shufflevector(zero, upto, 2, 3, 4, 5);
+    upto += seen;
+    const Int4 at = c * (upto - c) + ((c * (c - 1)) >> 1);
+    const Float4 v =
+        __builtin_convertvector(lane + (base + static_cast<std::int32_t>(4 * quad)), Float4) * unit;
+    const Double4 wide = {v[0], v[1], v[2], v[3]};
+    const Double4 counted = {static_cast<double>(c[0]), static_cast<double>(c[1]),
+                             static_cast<double>(c[2]), static_cast<double>(c[3])};
+    const Double4 weight = {static_cast<double>(at[0]), static_cast<double>(at[1]),
+                            static_cast<double>(at[2]), static_cast<double>(at[3])};
+    sum += wide * counted;
+    positions += wide * weight;
+    seen = upto[3];
+    if (found < 2 && seen > middle_at[found]) [[unlikely]] {
+      for (int k = 0; k < 4 && found < 2; ++k) {
+        while (found < 2 && upto[k] > middle_at[found]) w.middle[found++] = v[k];
+      }
+    }
+  }
+  w.sum = total(sum);
+  w.positions = total(positions);
+  return w;
+}
+
+// Values that are whole hundredths or thousandths sort by counting their k, when the k span
+// a range not much wider than the series. Sets `equal` when every value is the same.
+bool count_sorted(std::span<const float> x, float per_unit, float unit, std::vector<float>& keys,
+                  std::vector<std::int32_t>& indices, std::vector<std::uint16_t>& counts,
+                  OrderFigures& order, bool& equal) {
+  static_assert(kMaxValuesCounted <= UINT16_MAX);
   const std::size_t n = x.size();
-  if (keys.size() < n) keys.resize(n);
-  std::int32_t exact = 1;
-  std::int32_t* key = keys.data();
-  for (std::size_t i = 0; i < n; ++i) {
-    const float v = std::min(kBound, std::max(-kBound, x[i] * per_unit));
-    const float k = (v + kRound) - kRound;
-    exact &= static_cast<std::int32_t>(unit_of(k) == x[i]);
-    key[i] = static_cast<std::int32_t>(k);
+  if (n > kMaxValuesCounted) return false;
+  if (keys.size() < n) {
+    keys.resize(n);
+    indices.resize(n);
   }
-  if (exact == 0) return false;
-  std::int32_t low = key[0], high = key[0];
-  for (std::size_t i = 1; i < n; ++i) {
-    low = std::min(low, key[i]);
-    high = std::max(high, key[i]);
-  }
-  const auto range = static_cast<std::size_t>(static_cast<std::int64_t>(high) - low) + 1;
+  float low = 0, high = 0;
+  if (!whole_units(x.data(), n, per_unit, unit, keys.data(), low, high)) return false;
+  const auto base = static_cast<std::int32_t>(low);
+  const auto range = static_cast<std::size_t>(static_cast<std::int32_t>(high) - base) + 1;
   if (range > 8 * n + 256) return false;
   equal = range == 1;
-  if (counts.size() < range) counts.resize(range);  // zero, and left zero after each walk
-  std::uint32_t* count = counts.data();
-  for (std::size_t i = 0; i < n; ++i) ++count[key[i] - low];
-  for (std::size_t b = 0; b < range; ++b) {
-    if (counts[b] == 0) continue;
-    walk.take(unit_of(static_cast<float>(low + static_cast<std::int32_t>(b))), counts[b]);
-    counts[b] = 0;
-  }
+  const std::size_t blocks = (range + 7) / 8;
+  if (counts.size() < 8 * blocks) counts.resize(8 * blocks);  // zero, and left zero
+  std::int32_t* index = indices.data();
+  const float* key = keys.data();
+  for (std::size_t i = 0; i < n; ++i) index[i] = static_cast<std::int32_t>(key[i]) - base;
+  std::uint16_t* count = counts.data();
+  for (std::size_t i = 0; i < n; ++i) ++count[index[i]];
+  const CountWalk w = walk_counts(count, blocks, base, unit, static_cast<std::int32_t>(n));
+  std::memset(count, 0, 8 * blocks * sizeof *count);
+  order.sum = w.sum;
+  order.cumulative = static_cast<double>(n) * w.sum - w.positions - w.sum;
+  order.median = (w.middle[0] + w.middle[1]) / 2;
   return true;
 }
 
@@ -161,15 +278,13 @@ SeriesStats SeriesDescriber::describe(std::span<const float> x) {
   if (n == 0) return stats;
   const auto nd = static_cast<double>(n);
   const double c = x[0];
-  if (wide_.size() < n) wide_.resize(n);
-  const Sums s = shifted_sums(x, wide_.data(), c);
+  const Sums s = shifted_sums(x.data(), n, c);
 
-  OrderWalk walk(n);
+  OrderFigures order;
   bool equal = false;
-  const auto hundredths = [](float k) { return k * 0.01f; };
-  const auto thousandths = [](float k) { return k * 0.001f; };
-  if (!count_sorted(x, hundredths, 100.0f, keys_, counts_, walk, equal) &&
-      !count_sorted(x, thousandths, 1000.0f, keys_, counts_, walk, equal)) {
+  if (!count_sorted(x, 100.0f, 0.01f, keys_, indices_, counts_, order, equal) &&
+      !count_sorted(x, 1000.0f, 0.001f, keys_, indices_, counts_, order, equal)) {
+    OrderWalk walk(n);
     sorted_.assign(x.begin(), x.end());
     std::sort(sorted_.begin(), sorted_.end(),
               [](float a, float b) { return order_key(a) < order_key(b); });
@@ -177,11 +292,11 @@ SeriesStats SeriesDescriber::describe(std::span<const float> x) {
     for (std::size_t i = 0; i < n;) {
       std::size_t j = i + 1;
       while (j < n && order_key(sorted_[j]) == order_key(sorted_[i])) ++j;
-      walk.take(sorted_[i], j - i);
+      walk.take(sorted_[i], static_cast<std::int64_t>(j - i));
       i = j;
     }
+    order = walk.figures();
   }
-  const OrderFigures order = walk.figures();
   stats.set(Statistic::median, order.median);
   if (order.sum != 0) {
     stats.set(Statistic::gini, (order.sum * (nd - 1) - 2 * order.cumulative) / (order.sum * nd));

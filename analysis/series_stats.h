@@ -49,10 +49,10 @@ class SeriesDescriber {
   SeriesStats describe(std::span<const float> values);
 
  private:
-  std::vector<double> wide_;
   std::vector<float> sorted_;
-  std::vector<std::uint32_t> counts_;
-  std::vector<std::int32_t> keys_;
+  std::vector<std::uint16_t> counts_;
+  std::vector<float> keys_;
+  std::vector<std::int32_t> indices_;
 };
 
 }  // namespace corvane
