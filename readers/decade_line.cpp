@@ -37,9 +37,7 @@ bool read_general(const char* line, LayoutCode code, DecadeLine& out) {
 bool read_short(std::string_view line, LayoutCode code, DecadeLine& out) {
   // Only a line too short for its table is copied, to give it its blanks.
   char padded[kLineWidth];
-  std::memset(padded, ' ', sizeof padded);
-  std::memcpy(padded, line.data(), std::min(line.size(), sizeof padded));
-  return read_decade_line(std::string_view(padded, sizeof padded), code, out);
+  return read_decade_line(padded_columns(line, padded), code, out);
 }
 
 }  // namespace decade

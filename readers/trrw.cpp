@@ -12,51 +12,11 @@ namespace corvane {
 
 namespace {
 
-using decade::kLineWidth;  // a line is read as its first 80 columns
-
 bool all_blank(std::string_view line) {
   for (const char c : line) {
     if (c != ' ') return false;
   }
   return true;
-}
-
-// Year modulo 10 in 0..9, also for negative years.
-std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; }
-
-// The end markers: 999 and -9999 in the measurement layout, 9990 and more in the index layout.
-template <LayoutCode Code>
-bool is_marker(std::int32_t v) {
-  if constexpr (Code == LayoutCode::mr) {
-    return v == kHundredthsEnd || v == kThousandthsEnd;
-  } else {
-    return v >= kIndexEnd;
-  }
-}
-
-// Whether any of the ten fields is an end marker or (measurement layout) a missing-ring code,
-// any value below 0 taken together with -9999: groups of four, four and two, looked at
-// without a branch.
-template <LayoutCode Code>
-bool any_marker_or_code(const std::array<std::int32_t, 10>& v) {
-  using decade::Pair;
-  using decade::Quad;
-  const auto a = decade::load<Quad>(v.data());
-  const auto b = decade::load<Quad>(v.data() + 4);
-  const auto c = decade::load<Pair>(v.data() + 8);
-  Quad found;
-  Pair found_c;
-  if constexpr (Code == LayoutCode::mr) {
-    found = (a == kHundredthsEnd) | (a < 0) | (b == kHundredthsEnd) | (b < 0);
-    found_c = (c == kHundredthsEnd) | (c < 0);
-  } else {
-    found = (a >= kIndexEnd) | (b >= kIndexEnd);
-    found_c = c >= kIndexEnd;
-  }
-  std::uint64_t words[3];
-  std::memcpy(words, &found, sizeof found);
-  std::memcpy(words + 2, &found_c, sizeof found_c);
-  return (words[0] | words[1] | words[2]) != 0;
 }
 
 // Whether every number field of the line is a plain right-aligned number, for an observer,
@@ -70,7 +30,7 @@ bool plain_line(std::string_view line) {
 // A value field of a first line that is chronology padding: 9990 or more, or (once padding has
 // begun) blank.
 bool padding(const DecadeLine& fields, std::int32_t k) {
-  return fields.values[static_cast<std::size_t>(k)] >= kIndexEnd ||
+  return is_end_marker<LayoutCode::ir>(fields.values[static_cast<std::size_t>(k)]) ||
          (fields.blank_values >> k & 1u) != 0;
 }
 
@@ -146,7 +106,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     }
 
     const std::array<std::int32_t, 10>& v = fields.values;
-    const bool special = any_marker_or_code<Code>(v);
+    const bool special = decade::any_marker_or_code<Code>(v);
     if (++data_lines > 1 && !special) {
       // A full line of values, none of them a marker or a missing-ring code: the common case.
       if constexpr (kObserved)
@@ -170,17 +130,16 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
       first_year = fields.year;
       // A year below -999 carries its sign in the ID's last column; the slots follow the
       // signed year.
-      const std::int32_t signed_year = measurement && id[7] == '-' ? -first_year : first_year;
-      const std::int32_t offset = decade_offset(signed_year);
+      const std::int32_t offset = decade_offset(signed_year(Code, id[7], first_year));
       if constexpr (measurement) {
         to = 10 - offset;
       } else {
         from = offset;
         // Chronology padding: lines of it are passed over while the next line goes on with
         // the same series in the next block.
-        std::int32_t block = first_year - offset;
+        std::int32_t block = decade_block(first_year);
         std::string kept;  // the line of padding, for an observer, while the next one is read
-        for (bool padded = v[static_cast<std::size_t>(from)] >= kIndexEnd; padded;) {
+        for (bool padded = is_end_marker<Code>(v[static_cast<std::size_t>(from)]); padded;) {
           const std::int32_t begins = past_padding(fields, from);
           if (begins < 10) {
             first_year = block + begins;
@@ -225,7 +184,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     // The values before the first end marker among the slots are stored; the marker ends the
     // series.
     std::int32_t end = from;
-    while (end < to && !is_marker<Code>(v[static_cast<std::size_t>(end)])) ++end;
+    while (end < to && !is_end_marker<Code>(v[static_cast<std::size_t>(end)])) ++end;
     if constexpr (kObserved)
       observer->data_line(*got, fields.year, v, {from, to, end}, plain_line<Code>(*got));
     if (stored + end - from > capacity || (kObserved && passing_over)) {
