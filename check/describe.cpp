@@ -165,7 +165,7 @@ std::string embedded_message(const Fact& f) {
 }  // namespace
 
 std::string describe(const Fact& f) {
-  const std::string series = quoted(f.series);
+  const auto series = [&f] { return quoted(f.series); };
   switch (f.code) {
     case Code::open:
       return open_message(f);
@@ -173,52 +173,52 @@ std::string describe(const Fact& f) {
       return "this is the 26th text line that one call of the reader passes over: a run stops "
              "here with \"sbr trrw:  over 25 text lines\", and the check counts them from 0 again";
     case Code::too_long:
-      return "series " + series + " reaches its value " + std::to_string(kMaxValues + 1) +
+      return "series " + series() + " reaches its value " + std::to_string(kMaxValues + 1) +
              " (year " + std::to_string(static_cast<std::int64_t>(f.year) + kMaxValues) +
              ") on this line: a run stops here, as a series holds at most " +
              std::to_string(kMaxValues) + " values, and the check passes over the series";
     case Code::sd_bad_count:
-      return "the count line of self-describing series " + series + " gives " +
+      return "the count line of self-describing series " + series() + " gives " +
              std::to_string(f.total) + " values: a run stops here, as a series holds " +
              std::to_string(kMinSelfDescribingCount) + " to " +
              std::to_string(kMaxSelfDescribingCount) +
              " values, and the check passes over the series";
     case Code::catalogue_full:
-      return "series " + series + " is series " + std::to_string(f.count) +
+      return "series " + series() + " is series " + std::to_string(f.count) +
              " of the files checked together: a run stops here, as its catalogue holds at most " +
              std::to_string(kMaxSeries) + " series";
     case Code::text_in_series:
       return failed_field(f.tally) + ", so the reader passes over the line as text: series " +
-             series + " goes on with its next data line, without this line's values";
+             series() + " goes on with its next data line, without this line's values";
     case Code::damaged_first_line:
       return damaged_message(f);
     case Code::decade_step:
       return decade_step_message(f);
     case Code::id_change:
       return "the ID " + quoted(f.id) + " differs from " + quoted(f.other_id) +
-             " on the data line before: the reader goes on with series " + series +
+             " on the data line before: the reader goes on with series " + series() +
              ", reading two series as one (an end marker missing)";
     case Code::unterminated:
       if (f.situation == Situation::self_describing) {
-        return "the file ends before the count line of self-describing series " + series +
+        return "the file ends before the count line of self-describing series " + series() +
                ", whose title line this is: the reader drops the series";
       }
-      return "the file ends inside series " + series +
+      return "the file ends inside series " + series() +
              ", begun on this line, before its end marker: the reader drops the series";
     case Code::duplicate_id:
-      return "series " + series + " has the ID of the series begun on line " +
+      return "series " + series() + " has the ID of the series begun on line " +
              std::to_string(f.count) + ": both are listed under one ID";
     case Code::negative_value:
       return negative_message(f);
     case Code::empty_series:
       return empty_message(f);
     case Code::after_marker:
-      return values_with(f.tally, " after the end marker of series " + series + " on this line") +
+      return values_with(f.tally, " after the end marker of series " + series() + " on this line") +
              (f.tally.count == 1 ? " is" : " are") + " dropped by the reader";
     case Code::ignored_slot:
       return ignored_message(f);
     case Code::blank_value:
-      return counted(f.tally.count, "value field", "value fields") + " of series " + series +
+      return counted(f.tally.count, "value field", "value fields") + " of series " + series() +
              " on this line " + (f.tally.count == 1 ? "is blank (" : "are blank (the first in ") +
              columns(f.tally.first.at) + "): the reader takes " +
              (f.tally.count == 1 ? "it" : "each") + " as 0";
@@ -228,15 +228,15 @@ std::string describe(const Fact& f) {
       return zero_line_message(f);
     case Code::sd_bad_value:
       return "value " + std::to_string(f.count + 1) + " of the " + std::to_string(f.total) +
-             " of self-describing series " + series + ", in the field from column " +
+             " of self-describing series " + series() + ", in the field from column " +
              std::to_string(f.column) + ", does not convert: the reader ends the series with " +
              counted(f.count, "value", "values") + " and passes over its other value lines";
     case Code::sd_early_end:
       return "the file ends after " + std::to_string(f.count) + " of the " +
-             std::to_string(f.total) + " values of self-describing series " + series +
+             std::to_string(f.total) + " values of self-describing series " + series() +
              ": the reader lists the series with those " + std::to_string(f.count);
     case Code::sd_bad_format:
-      return "the format text " + quoted(f.id) + " of self-describing series " + series +
+      return "the format text " + quoted(f.id) + " of self-describing series " + series() +
              " is no field description: the reader lists the series with no values and reads "
              "the lines after the count line as decade lines";
     case Code::beyond_80:
@@ -244,10 +244,10 @@ std::string describe(const Fact& f) {
              ": the reader ignores those characters";
     case Code::year_in_id:
       return "column 8 of the ID " + quoted(f.id) +
-             " is a digit: the ID may have taken the year's first digit, so that series " + series +
-             " begins in year " + std::to_string(f.year);
+             " is a digit: the ID may have taken the year's first digit, so that series " +
+             series() + " begins in year " + std::to_string(f.year);
     case Code::mixed_precision:
-      return "series " + series + " is closed by " + unit(f.value) +
+      return "series " + series() + " is closed by " + unit(f.value) +
              " where the file's first series, " + quoted(f.other_id) + ", is closed by " +
              unit(f.other_value) + ": the file mixes two units";
   }

@@ -129,9 +129,8 @@ Fact FileCheck::fact(std::int64_t line, Code code) const {
 }
 
 void FileCheck::record(Fact fact) {
-  const std::int64_t line = fact.line;
-  const Code code = fact.code;
-  findings_.add(line, code, describe(fact));
+  // A finding past its code's cap is only counted: it is not worded.
+  findings_.add(fact.line, fact.code, findings_.keeps(fact.code) ? describe(fact) : std::string());
 }
 
 void FileCheck::delivered(std::int64_t number) {
