@@ -227,30 +227,27 @@ void FileCheck::count_line(std::span<const char, kLineWidth> title, std::int32_t
 
 void FileCheck::condition(SelfDescribingCondition what, std::int32_t values_read,
                           std::int32_t column) {
+  Code code = Code::sd_bad_value;
+  std::int64_t at = file_.line_number();  // a bad value: its line; the others: the count line
   switch (what) {
-    case SelfDescribingCondition::bad_value: {
-      Fact f = fact(file_.line_number(), Code::sd_bad_value);
-      f.count = values_read;
-      f.total = count_;
-      f.column = column;
-      record(std::move(f));
+    case SelfDescribingCondition::bad_value:
       break;
-    }
-    case SelfDescribingCondition::early_end: {
-      Fact f = fact(count_line_, Code::sd_early_end);
-      f.count = values_read;
-      f.total = count_;
-      record(std::move(f));
+    case SelfDescribingCondition::early_end:
+      code = Code::sd_early_end;
+      at = count_line_;
       break;
-    }
-    case SelfDescribingCondition::bad_format: {
+    case SelfDescribingCondition::bad_format:
       bad_format_ = true;
-      Fact f = fact(count_line_, Code::sd_bad_format);
-      f.id = format_;
-      record(std::move(f));
+      code = Code::sd_bad_format;
+      at = count_line_;
       break;
-    }
   }
+  Fact f = fact(at, code);
+  f.count = values_read;
+  f.total = count_;
+  f.column = column;
+  f.id = format_;
+  record(std::move(f));
 }
 
 void FileCheck::data_line(std::string_view line, std::int32_t year,
