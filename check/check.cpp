@@ -1,8 +1,9 @@
 // The check of a set of files: names, layouts, findings in order, the closing line.
 #include "check/check.h"
 
-#include <cstring>
+#include <utility>
 
+#include "check/describe.h"
 #include "check/file_check.h"
 #include "check/findings.h"
 
@@ -38,39 +39,42 @@ void add_tallies(CheckTotals& totals, const FindingStream& findings) {
 }
 
 // One finding about a file (or a list's line) on its own.
-void write(Console& console, CheckTotals& totals, std::string_view file, Finding finding) {
+void write(Console& console, CheckTotals& totals, std::string_view file, const Fact& fact) {
   FindingStream findings(console, file, 0);
-  findings.add(finding.line, finding.code, std::move(finding.message));
+  findings.add(fact.line, fact.code, describe(fact));
   findings.finish();
   add_tallies(totals, findings);
 }
 
-std::string cannot_open(int error) {
-  return std::string("the file cannot be opened (") + std::strerror(error) +
-         "): nothing of it is read";
+Fact open_fact(Situation situation, std::int64_t line, int error = 0, std::int64_t lines = 0) {
+  Fact f;
+  f.code = Code::open;
+  f.situation = situation;
+  f.line = line;
+  f.error = error;
+  f.count = lines;
+  return f;
 }
 
-// The names a list file holds, each line whole but for trailing blanks.
+// The names a list file holds, each line whole but for the blanks and carriage returns at its
+// end, as a run takes it.
 std::vector<Named> read_list(Services& io, Console& console, CheckTotals& totals,
                              const std::string& list) {
   std::vector<Named> names;
   if (const int e = io.try_open_existing(kListFile, list); e != 0) {
-    write(console, totals, list, Finding{0, Code::open, cannot_open(e)});
+    write(console, totals, list, open_fact(Situation::cannot_open, 0, e));
     return names;
   }
   LineFile& file = io.source(kListFile);
-  while (const auto line = file.next_line()) {
-    // Each line whole, as a run takes it, but for the blanks and carriage returns at its end.
-    const std::size_t end = line->find_last_not_of(" \r");
-    names.push_back(Named{std::string(line->substr(0, end == std::string_view::npos ? 0 : end + 1)),
-                          file.line_number()});
+  std::vector<std::string> lines;
+  const ListEnd end = read_names(file, static_cast<std::size_t>(-1), lines);
+  names.reserve(lines.size());
+  for (std::string& name : lines) {
+    names.push_back(Named{std::move(name), static_cast<std::int64_t>(names.size()) + 1});
   }
-  if (file.failed()) {
+  if (end == ListEnd::failed) {
     write(console, totals, list,
-          Finding{0, Code::open,
-                  "the list could not be read after line " + std::to_string(file.line_number()) +
-                      " (" + std::strerror(file.error_number()) +
-                      "): the files it names after that are not checked"});
+          open_fact(Situation::list_unreadable, 0, file.error_number(), file.line_number()));
   }
   io.close_file(kListFile);
   return names;
@@ -79,17 +83,7 @@ std::vector<Named> read_list(Services& io, Console& console, CheckTotals& totals
 }  // namespace
 
 LayoutCode layout_for(std::string_view name) {
-  name = trim_name(name);
-  if (name.size() < 4) return LayoutCode::mr;
-  const std::string_view ext = name.substr(name.size() - 4);
-  const auto lower = [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  };
-  const char crn[] = ".crn";
-  for (std::size_t i = 0; i < 4; ++i) {
-    if (lower(ext[i]) != crn[i]) return LayoutCode::mr;
-  }
-  return LayoutCode::ir;
+  return names_chronology(trim_name(name)) ? LayoutCode::ir : LayoutCode::mr;
 }
 
 CheckTotals run_check(const CheckOptions& options, Console& console, FileSystem& files) {
@@ -106,14 +100,11 @@ CheckTotals run_check(const CheckOptions& options, Console& console, FileSystem&
     if (console.write_failed()) break;
     ++totals.files;
     if (named.name.empty() && named.list_line > 0) {
-      write(console, totals, *options.list,
-            Finding{named.list_line, Code::open,
-                    "line " + std::to_string(named.list_line) +
-                        " of the list names no file: a run counts it as a missing file"});
+      write(console, totals, *options.list, open_fact(Situation::list_line_empty, named.list_line));
       continue;
     }
     if (const int e = io.try_open_existing(kCheckedFile, named.name); e != 0) {
-      write(console, totals, named.name, Finding{0, Code::open, cannot_open(e)});
+      write(console, totals, named.name, open_fact(Situation::cannot_open, 0, e));
       continue;
     }
     FindingStream findings(console, named.name, options.max_findings);

@@ -9,15 +9,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "check/facts.h"
 #include "check/findings.h"
 #include "readers/observer.h"
 #include "readers/readers.h"
 #include "textio/textio.h"
 
 namespace corvane {
-
-/// Series that a run's catalogue holds, over all its files together.
-inline constexpr std::int64_t kCatalogueRoom = 15000;
 
 /// Checks one file. Usage is: open the file on a handle of `io`, construct, read(); the findings
 /// go to `findings` as they are found, released as they become final, and finished at the end.
@@ -35,7 +33,7 @@ class FileCheck final : public ReaderObserver {
                  TakenSlots slots, bool plain) override;
   void limit(ReadLimit limit) override;
   void title_line(std::string_view line) override;
-  void count_line(std::span<const char, 80> title, std::int32_t count,
+  void count_line(std::span<const char, kLineWidth> title, std::int32_t count,
                   std::string_view format) override;
   void condition(SelfDescribingCondition what, std::int32_t values_read,
                  std::int32_t column) override;
@@ -43,12 +41,13 @@ class FileCheck final : public ReaderObserver {
  private:
   void begin_call();
   void delivered(std::int64_t number);
-  void add(std::int64_t line, Code code, std::string message);
+  /// A fact of `code` at `line` about the current series, the rest left to fill.
+  Fact fact(std::int64_t line, Code code) const;
+  void record(Fact fact);
   void check_fields(std::string_view columns80, std::int64_t at, std::int32_t year,
                     std::span<const std::int32_t, 10> values, TakenSlots slots, bool first,
                     bool zero, bool inner_blank);
-  std::string series() const;
-  void damaged_first_line(std::string_view first_line, std::int32_t signed_year);
+  void damaged_first_line(std::string_view first_line, std::int32_t signed_first);
 
   Services& io_;
   int handle_;

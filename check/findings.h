@@ -84,6 +84,9 @@ class FindingStream {
   FindingStream& operator=(const FindingStream&) = delete;
 
   void add(std::int64_t line, Code code, std::string message);
+  /// Whether the next finding of `code` is to be written (false once the code has reached its
+  /// cap: then add() only counts it, and its message may be left empty).
+  bool keeps(Code code) const { return cap_ <= 0 || count_[static_cast<std::size_t>(code)] < cap_; }
   /// The findings below `line` are final: written, unless a code passed its cap before them.
   void release(std::int64_t line);
   /// Writes what is held, in order, with the `more` lines (a finding below lines already

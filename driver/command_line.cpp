@@ -152,22 +152,6 @@ std::string usage_error_text(std::string_view error) {
   return text;
 }
 
-bool names_chronology(std::string_view name) {
-  name = whole_name(name);
-  if (name.size() < 4) return false;
-  const std::string_view end = name.substr(name.size() - 4);
-  constexpr std::string_view crn = ".crn";
-  for (std::size_t i = 0; i < 4; ++i) {
-    if (std::tolower(static_cast<unsigned char>(end[i])) != crn[i]) return false;
-  }
-  return true;
-}
-
-std::string_view whole_name(std::string_view name) {
-  const std::size_t end = name.find_last_not_of(" \r");
-  return end == std::string_view::npos ? std::string_view() : name.substr(0, end + 1);
-}
-
 CommandLine parse_command_line(std::span<const std::string_view> args) {
   CommandLine cl;
   // getopt_long permutes its vector and keeps pointers into it: give it copies.

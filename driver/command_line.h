@@ -47,13 +47,6 @@ std::string version_text();
 /// --help, each with its line end.
 std::string usage_error_text(std::string_view error);
 
-/// True when a data file's name ends in ".crn", in any case.
-bool names_chronology(std::string_view name);
-
-/// A name from the command line or a list line, used whole but for the blanks and carriage
-/// returns at its end.
-std::string_view whole_name(std::string_view name);
-
 }  // namespace corvane
 
 #endif  // CORVANE_DRIVER_COMMAND_LINE_H

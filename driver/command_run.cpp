@@ -19,17 +19,15 @@ std::vector<std::string> read_list_names(Services& io, Console& console, const s
                                          bool& passed_over) {
   io.open_existing(kInputHandle, list);
   std::vector<std::string> names;
-  for (;;) {
-    const auto line = io.read_text(kInputHandle);
-    if (!line) {
-      LineFile& in = io.source(kInputHandle);
-      if (in.failed()) {
-        io.fail(Services::Cause::system, std::strerror(in.error_number()),
-                "read, handle " + std::to_string(kInputHandle) + ", file \"" + list + "\"");
-      }
+  LineFile& in = io.source(kInputHandle);
+  switch (read_names(in, static_cast<std::size_t>(kMaxListNames), names)) {
+    case ListEnd::end:
       break;
-    }
-    if (names.size() == static_cast<std::size_t>(kMaxListNames)) {
+    case ListEnd::failed:
+      io.fail(Services::Cause::system, std::strerror(in.error_number()),
+              "read, handle " + std::to_string(kInputHandle) + ", file \"" + list + "\"");
+      break;
+    case ListEnd::more:
       passed_over = true;
       say_passed_over(console, "the list '" + escaped(list) + "' holds more than " +
                                    std::to_string(kMaxListNames) +
@@ -37,8 +35,6 @@ std::vector<std::string> read_list_names(Services& io, Console& console, const s
                                    "from line " +
                                    std::to_string(kMaxListNames + 1) + " on are passed over.");
       break;
-    }
-    names.emplace_back(whole_name(*line));
   }
   io.close_file(kInputHandle);
   return names;

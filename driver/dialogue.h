@@ -13,8 +13,6 @@
 
 namespace corvane {
 
-/// Series in the catalogue of one run ("records in a single file" of the banner).
-inline constexpr std::int32_t kMaxSeries = 15000;
 /// Files shown in the banner; a list file supplies at most kMaxListNames.
 inline constexpr std::int32_t kMaxFiles = 400;
 inline constexpr std::int32_t kMaxListNames = 399;

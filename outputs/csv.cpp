@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "textio/number_writers.h"
+
 namespace corvane {
 
 namespace {
@@ -23,23 +25,9 @@ void append_csv_field(std::string& out, std::string_view field) {
   out.push_back('"');
 }
 
-void append_shortest_float(std::string& out, float value) {
-  if (std::isnan(value)) {
-    out.append("nan");  // whatever its sign bit: "-nan" is no number to many readers
-    return;
-  }
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, r.ptr);
-}
+void append_shortest_float(std::string& out, float value) { append_shortest(out, value); }
 
 namespace {
-
-void append_integer(std::string& out, std::int64_t value) {
-  char buf[24];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, r.ptr);
-}
 
 // The statistics' columns of one row, each after a comma.
 void append_statistics(std::string& out, const SeriesStats& s) {
@@ -174,7 +162,7 @@ void write_csv(Sink& out, const SeriesTable& table, const Optimum& optimum) {
     text.push_back(',');
     append_integer(text, table.values[i]);
     text.push_back(',');
-    if (table.values[i] > 0) append_shortest_float(text, table.mean[i]);
+    if (table.values[i] > 0) append_shortest(text, table.mean[i]);
     text.push_back(',');
     if (const auto in = in_optimum(table, i, optimum)) text.append(*in ? "true" : "false");
     if (table.stats.empty()) {

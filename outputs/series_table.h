@@ -27,7 +27,7 @@ struct SeriesTable {
   /// 1 where the "-" in column 8 of the ID is the sign of the first year (decade data lines of
   /// the measurement layout); empty when no series has one.
   std::span<const std::uint8_t> year_sign;
-  std::span<const SeriesStats> stats;       ///< per series, or empty when not worked out
+  std::span<const SeriesStats> stats;  ///< per series, or empty when not worked out
 
   std::size_t size() const { return id.size(); }
 };
@@ -46,19 +46,12 @@ inline std::optional<bool> in_optimum(const SeriesTable& t, std::size_t i, const
   return t.values[i] > 0 && t.first_year[i] <= optimum->start && t.last_year[i] >= optimum->end;
 }
 
-/// The ID with its leading and trailing blanks removed.
-inline std::string_view trimmed_id(std::string_view id) {
-  const std::size_t from = id.find_first_not_of(' ');
-  if (from == std::string_view::npos) return id.substr(0, 0);
-  return id.substr(from, id.find_last_not_of(' ') + 1 - from);
-}
-
 /// Series i's ID as the outputs write it, to be joined with other tables: without the sign of
 /// the year that column 8 may hold, without leading and trailing blanks.
 inline std::string_view table_id(const SeriesTable& t, std::size_t i) {
   const std::string_view id(t.id[i].data(), t.id[i].size());
   const bool sign = i < t.year_sign.size() && t.year_sign[i] != 0;
-  return trimmed_id(sign ? id.substr(0, id.size() - 1) : id);
+  return trim_blanks(sign ? id.substr(0, id.size() - 1) : id);
 }
 
 }  // namespace corvane

@@ -2,10 +2,11 @@
 #include "outputs/svg.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <utility>
 #include <vector>
+
+#include "textio/number_writers.h"
 
 namespace corvane {
 
@@ -39,16 +40,10 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
 }
 
-void append_int(std::string& out, std::int64_t v) {
-  char buf[24];
-  out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
-}
-
 // A coordinate with a fixed number of decimals ("-0.0" written as "0.0").
-void append_fixed(std::string& out, double v, int decimals) {
+void append_coordinate(std::string& out, double v, int decimals) {
   if (std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) v = 0.0;
-  char buf[48];
-  out.append(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals).ptr);
+  append_fixed(out, v, decimals);
 }
 
 // Length of the well-formed UTF-8 sequence of an XML character at s[i], or 0.
@@ -178,11 +173,11 @@ class SvgText {
     return *this;
   }
   SvgText& operator<<(std::int64_t v) {
-    append_int(s, v);
+    append_integer(s, v);
     return *this;
   }
   SvgText& at(double v, int decimals = 1) {
-    append_fixed(s, v, decimals);
+    append_coordinate(s, v, decimals);
     return *this;
   }
   SvgText& escaped(std::string_view text) {
@@ -198,9 +193,9 @@ class SvgText {
 // "A to B" as the summary box writes a span.
 std::string span_text(std::int64_t a, std::int64_t b) {
   std::string s;
-  append_int(s, a);
+  append_integer(s, a);
   s += " to ";
-  append_int(s, b);
+  append_integer(s, b);
   return s;
 }
 
@@ -208,16 +203,16 @@ std::string figures_line(std::size_t n, std::int64_t earliest, std::int64_t late
                          const Optimum& optimum) {
   if (n == 0) return "no series";
   std::string s = "span " + span_text(earliest, latest) + ", ";
-  append_int(s, static_cast<std::int64_t>(n));
+  append_integer(s, static_cast<std::int64_t>(n));
   s += " series; ";
   if (!optimum) return s + "no optimum: a year does not fit the summary's records";
   if (optimum->rings <= 0) return s + "no optimum common interval";
   s += "optimum " + span_text(optimum->start, optimum->end) + ": ";
-  append_int(s, optimum->years);
+  append_integer(s, optimum->years);
   s += optimum->years == 1 ? " year, " : " years, ";
-  append_int(s, optimum->series);
+  append_integer(s, optimum->series);
   s += " series included, ";
-  append_int(s, optimum->rings);
+  append_integer(s, optimum->rings);
   s += " rings";
   return s;
 }
@@ -265,7 +260,7 @@ void write_legend(SvgText& o, const Geometry& g, std::size_t included, std::size
   };
   const auto counted = [](std::string label, std::size_t count) {
     label += " (";
-    append_int(label, static_cast<std::int64_t>(count));
+    append_integer(label, static_cast<std::int64_t>(count));
     return label + ")";
   };
   o << "<g id=\"legend\">\n";
@@ -479,10 +474,11 @@ void write_depth(SvgText& o, const Geometry& g, const SeriesTable& t) {
   // x = a year + b, y = c count + d: the path itself is in years and counts.
   const double a = kPlotWidth / static_cast<double>(g.axis_to - g.axis_from);
   const double b = kLeft - static_cast<double>(g.axis_from) * a;
-  char buf[64];
+  std::string text;
   const auto number = [&](double v) {
-    o << std::string_view(
-        buf, static_cast<std::size_t>(std::to_chars(buf, buf + sizeof buf, v).ptr - buf));
+    text.clear();
+    append_shortest(text, v);
+    o << std::string_view(text);
   };
   o << "<path id=\"sample-depth\" fill=\"" << kDepthColour
     << "\" stroke=\"none\" transform=\"matrix(";

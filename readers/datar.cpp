@@ -10,8 +10,6 @@ namespace corvane {
 
 namespace {
 
-constexpr std::size_t kLineWidth = 80;
-
 // Count in columns 3-10, first year in 13-20, field description in 23-30.
 const Layout& count_layout() {
   static const Layout layout{blanks(2), integer(8), blanks(2), integer(8), blanks(2), text(8)};
@@ -39,7 +37,7 @@ const std::optional<Layout>& description_of(std::string_view format) {
 
 }  // namespace
 
-ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
+ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<float> values,
                 std::int32_t& first_year, Services& io, int handle, ReaderObserver* observer,
                 SeriesCounts* counts) {
   const auto suspect = [counts] {
@@ -58,10 +56,7 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
       return ReadLimit::none;
     }
     char line[kLineWidth];
-    const std::string_view text = got->substr(0, kLineWidth);
-    std::memcpy(line, text.data(), text.size());
-    std::memset(line + text.size(), ' ', kLineWidth - text.size());
-    const std::string_view padded(line, kLineWidth);
+    const std::string_view padded = padded_columns(*got, line);
 
     if (padded.substr(0, 3) != "n  ") std::memcpy(title.data(), line, kLineWidth);
     // The format text's parentheses first: most lines that are no count line fail there, at
@@ -85,8 +80,9 @@ ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> val
     return ReadLimit::none;
   }
   n = count;
-  const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
-  if (count < 0 || count > capacity) {
+  const auto capacity =
+      static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxSelfDescribingCount));
+  if (count < kMinSelfDescribingCount || count > capacity) {
     if (observer == nullptr) return ReadLimit::count;
     // A check passes over the values that the count names, up to a line that holds none.
     observer->limit(ReadLimit::count);

@@ -37,9 +37,24 @@ bool read_general(const char* line, LayoutCode code, DecadeLine& out) {
 bool read_short(std::string_view line, LayoutCode code, DecadeLine& out) {
   // Only a line too short for its table is copied, to give it its blanks.
   char padded[kLineWidth];
-  std::memset(padded, ' ', sizeof padded);
-  std::memcpy(padded, line.data(), std::min(line.size(), sizeof padded));
-  return read_decade_line(std::string_view(padded, sizeof padded), code, out);
+  return read_decade_line(padded_columns(line, padded), code, out);
+}
+
+std::optional<std::int32_t> damaged_first_year(LayoutCode code, std::string_view text,
+                                               std::string_view first_line,
+                                               std::int32_t signed_first) {
+  char text_buffer[kLineWidth];
+  char data_buffer[kLineWidth];
+  const std::string_view t = padded_columns(text, text_buffer);
+  const std::string_view d = padded_columns(first_line, data_buffer);
+  const std::size_t width = id_width(code);
+  if (t.substr(0, width) != d.substr(0, width)) return std::nullopt;
+  const Field f = year_field(code);
+  std::int32_t year = 0;
+  if (!parse_integer_field(t.substr(f.start, f.width), year)) return std::nullopt;
+  year = signed_year(code, t[7], year);
+  if (decade_block(year) != decade_block(signed_first) - 10) return std::nullopt;
+  return year;
 }
 
 }  // namespace decade

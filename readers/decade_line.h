@@ -1,5 +1,7 @@
-// Internal to the readers: data lines of the two decade layouts, read through column tables
-// fixed at compile time. This is trrw's hot path; the layout engine stays the reference.
+// The rules of the two decade layouts, for trrw and for the check that watches it: the column
+// tables of a data line (fixed at compile time), the end markers, the decade blocks and the sign
+// of a year in column 8. Reading a data line is trrw's hot path; the layout engine stays the
+// reference.
 #ifndef CORVANE_READERS_DECADE_LINE_H
 #define CORVANE_READERS_DECADE_LINE_H
 
@@ -7,11 +9,52 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
+#include <span>
 #include <string_view>
 
 #include "readers/readers.h"
 
 namespace corvane {
+
+/// End markers of the decade layouts: a measurement series ends at 999 (its values in
+/// hundredths) or -9999 (in thousandths); an index series at any value of 9990 or more.
+inline constexpr std::int32_t kHundredthsEnd = 999;
+inline constexpr std::int32_t kThousandthsEnd = -9999;
+inline constexpr std::int32_t kIndexEnd = 9990;
+
+/// Whether `v` is an end marker of the layout `Code`.
+template <LayoutCode Code>
+constexpr bool is_end_marker(std::int32_t v) {
+  if constexpr (Code == LayoutCode::mr) {
+    return v == kHundredthsEnd || v == kThousandthsEnd;
+  } else {
+    return v >= kIndexEnd;
+  }
+}
+
+/// is_end_marker for a layout code known only when running.
+constexpr bool is_end_marker(LayoutCode code, std::int32_t v) {
+  return code == LayoutCode::mr ? is_end_marker<LayoutCode::mr>(v)
+                                : is_end_marker<LayoutCode::ir>(v);
+}
+
+/// The slot of a year in its decade block: the year modulo 10 in 0..9, also for negative years.
+constexpr std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; }
+
+/// The first year of the decade block that holds `year` (slot 0 of its line).
+constexpr std::int32_t decade_block(std::int32_t year) { return year - decade_offset(year); }
+
+/// Whether the ID's last column (column 8) gives the year its sign: a "-" there in the
+/// measurement layout makes the year field negative (how years below -999 are written).
+constexpr bool sign_in_id(LayoutCode code, char column8) {
+  return code == LayoutCode::mr && column8 == '-';
+}
+
+/// The year of a data line whose ID ends in `column8` and whose year field reads `year`.
+constexpr std::int32_t signed_year(LayoutCode code, char column8, std::int32_t year) {
+  return sign_in_id(code, column8) ? -year : year;
+}
 
 /// The fields of one decade data line.
 struct DecadeLine {
@@ -77,8 +120,6 @@ struct ColumnTable {
   }
 };
 
-inline constexpr std::size_t kLineWidth = 80;
-
 /// "mr": ID in columns 1-8, year in 9-12, then ten values of 6 columns.
 inline constexpr auto kMeasurement = [] {
   std::array<Field, 11> f{};
@@ -96,10 +137,37 @@ inline constexpr auto kIndex = [] {
     f[1 + 2 * k] = {static_cast<std::uint8_t>(10 + 7 * k), 4};
     f[2 + 2 * k] = {static_cast<std::uint8_t>(14 + 7 * k), 3};
   }
-  return ColumnTable<21, 6, 80>(f);
+  return ColumnTable<21, 6, kLineWidth>(f);
 }();
 
 static_assert(kMeasurement.extent <= kLineWidth && kIndex.extent <= kLineWidth);
+
+/// What a number field of a decade line holds.
+enum class FieldKind : std::uint8_t { year, value, count };
+
+/// The number fields of a layout, in column order: the year, then the values (index layout:
+/// each value followed by its count).
+constexpr std::span<const Field> number_fields(LayoutCode code) {
+  return code == LayoutCode::mr ? std::span<const Field>(kMeasurement.fields)
+                                : std::span<const Field>(kIndex.fields);
+}
+
+/// What number field `i` (of number_fields) holds.
+constexpr FieldKind field_kind(LayoutCode code, std::size_t i) {
+  if (i == 0) return FieldKind::year;
+  return code == LayoutCode::mr || i % 2 == 1 ? FieldKind::value : FieldKind::count;
+}
+
+/// The year field of a layout.
+constexpr Field year_field(LayoutCode code) { return number_fields(code)[0]; }
+
+/// The value field of slot `k` (0 to 9).
+constexpr Field value_field(LayoutCode code, std::size_t k) {
+  return number_fields(code)[code == LayoutCode::mr ? 1 + k : 1 + 2 * k];
+}
+
+/// The number of columns that begin a line before its first number field: the ID's.
+constexpr std::size_t id_width(LayoutCode code) { return year_field(code).start; }
 
 /// Sixteen columns as one value, through the vector extension of GCC and Clang (the compilers
 /// the program is built with): one instruction handles all sixteen where the target has them.
@@ -113,30 +181,48 @@ V load(const void* p) {
   return v;
 }
 
-/// True when every field of the table is a plain right-aligned number: each column a digit,
-/// or a blank that begins its field or follows a blank (a field of blanks reads 0). Sixteen
-/// columns at a time, without a branch; a last group that would run past the extent overlaps
-/// the one before instead.
-template <class Table>
-bool plain_fields(const char* line, const Table& table) {
+/// True when `test(columns, the columns before them, starts)` is -1 for every column of the
+/// table's fields (those from `first` to `extent`). Sixteen columns at a time, without a
+/// branch; a last group that would run past the extent overlaps the one before instead.
+template <class Table, class Test>
+bool every_column(const char* line, const Table& table, Test test) {
   constexpr std::size_t kGroup = sizeof(Columns);
   constexpr std::size_t span = Table::extent - Table::first;
   static_assert(span >= kGroup && Table::first >= 1);
   const char* p = line + Table::first;
-  ColumnFlags plain = ~ColumnFlags{};
+  ColumnFlags all = ~ColumnFlags{};
   const auto check = [&](std::size_t off) {
     const auto c = load<Columns>(p + off);
     const auto before = load<Columns>(p + off - 1);  // inside the line: first >= 1
     const auto starts = load<ColumnFlags>(table.starts.data() + off);
-    plain &= (c - static_cast<unsigned char>('0') <= static_cast<unsigned char>(9)) |
-             ((c == static_cast<unsigned char>(' ')) &
-              ((before == static_cast<unsigned char>(' ')) | starts));
+    all &= test(c, before, starts);
   };
   for (std::size_t off = 0; off + kGroup <= span; off += kGroup) check(off);
   if constexpr (span % kGroup != 0) check(span - kGroup);
   std::uint64_t halves[2];
-  std::memcpy(halves, &plain, sizeof halves);
+  std::memcpy(halves, &all, sizeof halves);
   return (halves[0] & halves[1]) == ~std::uint64_t{0};
+}
+
+/// True when every field of the table is a plain right-aligned number: each column a digit,
+/// or a blank that begins its field or follows a blank (a field of blanks reads 0).
+template <class Table>
+bool plain_fields(const char* line, const Table& table) {
+  return every_column(line, table, [](Columns c, Columns before, ColumnFlags starts) {
+    return (c - static_cast<unsigned char>('0') <= static_cast<unsigned char>(9)) |
+           ((c == static_cast<unsigned char>(' ')) &
+            ((before == static_cast<unsigned char>(' ')) | starts));
+  });
+}
+
+/// True when some field of the table holds a blank after a non-blank column of its own: a
+/// number with blanks in it, or one that is not right-aligned (a plain line has none).
+template <class Table>
+bool blank_inside_field(const char* line, const Table& table) {
+  return !every_column(line, table, [](Columns c, Columns before, ColumnFlags starts) {
+    return (c != static_cast<unsigned char>(' ')) | (before == static_cast<unsigned char>(' ')) |
+           starts;
+  });
 }
 
 /// A word loaded from memory with the byte at the lowest address in its lowest bits.
@@ -189,6 +275,29 @@ inline std::uint16_t blank_index_values(const char* line) {
   return bits;
 }
 
+/// Whether any of the ten values is an end marker or below 0 (in the measurement layout a
+/// missing-ring code, taken together with -9999): groups of four, four and two, looked at
+/// without a branch. The vector form of is_end_marker, for trrw's hot path.
+template <LayoutCode Code>
+bool any_marker_or_code(const std::array<std::int32_t, 10>& v) {
+  const auto a = load<Quad>(v.data());
+  const auto b = load<Quad>(v.data() + 4);
+  const auto c = load<Pair>(v.data() + 8);
+  Quad found;
+  Pair found_c;
+  if constexpr (Code == LayoutCode::mr) {
+    found = (a == kHundredthsEnd) | (a < 0) | (b == kHundredthsEnd) | (b < 0);
+    found_c = (c == kHundredthsEnd) | (c < 0);
+  } else {
+    found = (a >= kIndexEnd) | (a < 0) | (b >= kIndexEnd) | (b < 0);
+    found_c = (c >= kIndexEnd) | (c < 0);
+  }
+  std::uint64_t words[3];
+  std::memcpy(words, &found, sizeof found);
+  std::memcpy(words + 2, &found_c, sizeof found_c);
+  return (words[0] | words[1] | words[2]) != 0;
+}
+
 /// Stores the ten values in groups (four, four, two) that later loads of the same groups
 /// take straight from the stores.
 inline void store_values(DecadeLine& out, Quad a, Quad b, std::int32_t v8, std::int32_t v9) {
@@ -213,6 +322,14 @@ bool read_general(const char* line, LayoutCode code, DecadeLine& out);
 
 /// A line shorter than the layout's extent, padded with blanks and then read.
 bool read_short(std::string_view line, LayoutCode code, DecadeLine& out);
+
+/// The damaged-first-line rule: a text line read just before a series' first data line is most
+/// likely that line, damaged, when its first columns hold the series' ID and its year field
+/// reads as a year of the decade block before the series' own (`signed_first`), signed alike
+/// by column 8. Gives that year, or nothing.
+std::optional<std::int32_t> damaged_first_year(LayoutCode code, std::string_view text,
+                                               std::string_view first_line,
+                                               std::int32_t signed_first);
 
 }  // namespace decade
 

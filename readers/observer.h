@@ -57,7 +57,7 @@ class ReaderObserver {
   virtual void title_line(std::string_view line) = 0;
   /// datar took its count line: the title as it stands then (its first 8 characters are the
   /// series' ID), the count, and the format text.
-  virtual void count_line(std::span<const char, 80> title, std::int32_t count,
+  virtual void count_line(std::span<const char, kLineWidth> title, std::int32_t count,
                           std::string_view format) = 0;
   /// datar met a condition: after `values_read` values, a bad value field beginning at
   /// `column` of the current line; an early end of the file (the line number is then the

@@ -8,22 +8,13 @@
 #include <span>
 #include <string>
 
+#include "readers/limits.h"
 #include "textio/textio.h"
 
 namespace corvane {
 
-/// Values a caller holds for one series (the record length of the banner).
-inline constexpr std::int32_t kMaxValues = 10000;
-/// Text lines that one call of trrw passes over; the next one is a limit of a run.
-inline constexpr std::int32_t kMaxTextLines = 25;
 /// The value count and series counter that report the end of a file.
 inline constexpr std::int32_t kEndOfFile = -999;
-
-/// End markers of the decade layouts: a measurement series ends at 999 (its values in
-/// hundredths) or -9999 (in thousandths); an index series at any value of 9990 or more.
-inline constexpr std::int32_t kHundredthsEnd = 999;
-inline constexpr std::int32_t kThousandthsEnd = -9999;
-inline constexpr std::int32_t kIndexEnd = 9990;
 
 /// The two decade layouts: "mr" measurements (ten 6-column values a line, closed by 999 or
 /// -9999), "ir" indices (ten 4-column values with 3-column counts, closed by 9990 or more).
@@ -106,7 +97,7 @@ ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::spa
 /// values read so far; the rest of its value lines are passed over. A count below 0 or above
 /// kMaxValues is handed back as ReadLimit::count with `n` set to it. See trrw for `observer`;
 /// with `counts`, each message and a file that ends before the count line add a suspect line.
-ReadLimit datar(std::span<char, 80> title, std::int32_t& n, std::span<float> values,
+ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<float> values,
                 std::int32_t& first_year, Services& io, int handle,
                 ReaderObserver* observer = nullptr, SeriesCounts* counts = nullptr);
 

@@ -12,51 +12,11 @@ namespace corvane {
 
 namespace {
 
-using decade::kLineWidth;  // a line is read as its first 80 columns
-
 bool all_blank(std::string_view line) {
   for (const char c : line) {
     if (c != ' ') return false;
   }
   return true;
-}
-
-// Year modulo 10 in 0..9, also for negative years.
-std::int32_t decade_offset(std::int32_t year) { return ((year % 10) + 10) % 10; }
-
-// The end markers: 999 and -9999 in the measurement layout, 9990 and more in the index layout.
-template <LayoutCode Code>
-bool is_marker(std::int32_t v) {
-  if constexpr (Code == LayoutCode::mr) {
-    return v == kHundredthsEnd || v == kThousandthsEnd;
-  } else {
-    return v >= kIndexEnd;
-  }
-}
-
-// Whether any of the ten fields is an end marker or a value below 0 (in the measurement layout
-// a missing-ring code, taken together with -9999): groups of four, four and two, looked at
-// without a branch.
-template <LayoutCode Code>
-bool any_marker_or_code(const std::array<std::int32_t, 10>& v) {
-  using decade::Pair;
-  using decade::Quad;
-  const auto a = decade::load<Quad>(v.data());
-  const auto b = decade::load<Quad>(v.data() + 4);
-  const auto c = decade::load<Pair>(v.data() + 8);
-  Quad found;
-  Pair found_c;
-  if constexpr (Code == LayoutCode::mr) {
-    found = (a == kHundredthsEnd) | (a < 0) | (b == kHundredthsEnd) | (b < 0);
-    found_c = (c == kHundredthsEnd) | (c < 0);
-  } else {
-    found = (a >= kIndexEnd) | (a < 0) | (b >= kIndexEnd) | (b < 0);
-    found_c = (c >= kIndexEnd) | (c < 0);
-  }
-  std::uint64_t words[3];
-  std::memcpy(words, &found, sizeof found);
-  std::memcpy(words + 2, &found_c, sizeof found_c);
-  return (words[0] | words[1] | words[2]) != 0;
 }
 
 // Whether every number field of the line is a plain right-aligned number, for an observer,
@@ -70,7 +30,7 @@ bool plain_line(std::string_view line) {
 // A value field of a first line that is chronology padding: 9990 or more, or (once padding has
 // begun) blank.
 bool padding(const DecadeLine& fields, std::int32_t k) {
-  return fields.values[static_cast<std::size_t>(k)] >= kIndexEnd ||
+  return is_end_marker<LayoutCode::ir>(fields.values[static_cast<std::size_t>(k)]) ||
          (fields.blank_values >> k & 1u) != 0;
 }
 
@@ -78,28 +38,6 @@ bool padding(const DecadeLine& fields, std::int32_t k) {
 std::int32_t past_padding(const DecadeLine& fields, std::int32_t k) {
   while (k < 10 && padding(fields, k)) ++k;
   return k;
-}
-
-// Whether a text line read just before the first data line of a series is most likely that
-// series' damaged first line: its first columns hold the series' ID, and its year field reads
-// as a year of the decade block before the series' own (signed alike, by column 8).
-template <LayoutCode Code>
-bool damaged_first_line(std::string_view text, std::string_view first_line,
-                        std::int32_t signed_year) {
-  constexpr bool measurement = Code == LayoutCode::mr;
-  constexpr std::size_t id_width = measurement ? 8 : 6;
-  char a[kLineWidth];
-  char b[kLineWidth];
-  std::memset(a, ' ', kLineWidth);
-  std::memset(b, ' ', kLineWidth);
-  std::memcpy(a, text.data(), std::min(text.size(), kLineWidth));
-  std::memcpy(b, first_line.data(), std::min(first_line.size(), kLineWidth));
-  if (std::memcmp(a, b, id_width) != 0) return false;
-  std::int32_t year = 0;
-  if (!parse_integer_field(std::string_view(a + id_width, 4), year)) return false;
-  if (measurement && a[7] == '-') year = -year;
-  const auto block = [](std::int32_t y) { return y - decade_offset(y); };
-  return block(year) == block(signed_year) - 10;
 }
 
 // With kObserved the observer is told every decision and the limits are read past; without,
@@ -192,7 +130,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     }
 
     const std::array<std::int32_t, 10>& v = fields.values;
-    const bool special = any_marker_or_code<Code>(v);
+    const bool special = decade::any_marker_or_code<Code>(v);
     if (++data_lines > 1 && !special) {
       // A full line of values, none of them a marker or below 0: the common case.
       if constexpr (kObserved)
@@ -216,21 +154,22 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
       first_year = fields.year;
       // A year below -999 carries its sign in the ID's last column; the slots follow the
       // signed year.
-      const std::int32_t signed_year = measurement && id[7] == '-' ? -first_year : first_year;
+      const std::int32_t signed_first = signed_year(Code, id[7], first_year);
       first_line_at = file.line_number();
-      if (text_before_at != 0 && damaged_first_line<Code>(text_before, line, signed_year)) {
+      if (text_before_at != 0 &&
+          decade::damaged_first_year(Code, text_before, line, signed_first)) {
         suspect(text_before_at);
       }
-      const std::int32_t offset = decade_offset(signed_year);
+      const std::int32_t offset = decade_offset(signed_first);
       if constexpr (measurement) {
         to = 10 - offset;
       } else {
         from = offset;
         // Chronology padding: lines of it are passed over while the next line goes on with
         // the same series in the next block.
-        std::int32_t block = first_year - offset;
+        std::int32_t block = decade_block(first_year);
         std::string kept;  // the line of padding, for an observer, while the next one is read
-        for (bool padded = v[static_cast<std::size_t>(from)] >= kIndexEnd; padded;) {
+        for (bool padded = is_end_marker<Code>(v[static_cast<std::size_t>(from)]); padded;) {
           const std::int32_t begins = past_padding(fields, from);
           if (begins < 10) {
             first_year = block + begins;
@@ -276,7 +215,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     // The values before the first end marker among the slots are stored; the marker ends the
     // series.
     std::int32_t end = from;
-    while (end < to && !is_marker<Code>(v[static_cast<std::size_t>(end)])) ++end;
+    while (end < to && !is_end_marker<Code>(v[static_cast<std::size_t>(end)])) ++end;
     if constexpr (kObserved)
       observer->data_line(*got, fields.year, v, {from, to, end}, plain_line<Code>(*got));
     if (stored + end - from > capacity || (kObserved && passing_over)) {

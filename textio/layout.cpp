@@ -547,11 +547,6 @@ ReadResult read_layout_from_text(std::string_view text, const Layout& layout,
 
 // --- names ---------------------------------------------------------------------------------
 
-std::string_view trim_name(std::string_view name) {
-  const std::size_t end = name.find_last_not_of(' ');
-  return end == std::string_view::npos ? std::string_view() : name.substr(0, end + 1);
-}
-
 std::string fit(std::string_view t, std::size_t width) {
   std::string s(t.substr(0, width));
   s.resize(width, ' ');

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "textio/textio.h"
+#include "textio/write_all.h"
 #include "textio/written_file.h"
 
 namespace corvane {
@@ -14,19 +15,6 @@ namespace corvane {
 
 namespace {
 constexpr std::size_t kConsoleBuffer = 1u << 16;
-
-// Writes all of `text` to a file descriptor; false when the system refuses part of it.
-bool write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t n = ::write(fd, text.data(), text.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return true;
-}
 }  // namespace
 
 ConsoleInput::ConsoleInput(int fd) : fd_(fd), buffer_(new char[kConsoleBuffer]) {}
@@ -107,7 +95,7 @@ std::optional<std::string_view> StdConsole::read_line() {
 }
 
 void StdConsole::flush() {
-  if (!out_.empty() && !failed_ && !write_all(out_fd_, out_)) failed_ = true;
+  if (!out_.empty() && !failed_ && write_all(out_fd_, out_) != 0) failed_ = true;
   out_.clear();
 }
 
@@ -120,7 +108,7 @@ void StdConsole::divert_to_error() {
 bool StdConsole::write_data(std::string_view text) {
   flush();
   errno = 0;
-  if (!write_all(STDOUT_FILENO, text)) {
+  if (write_all(STDOUT_FILENO, text) != 0) {
     if (errno == 0) errno = EIO;
     return false;
   }

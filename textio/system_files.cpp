@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "textio/textio.h"
+#include "textio/write_all.h"
 
 namespace corvane {
 
@@ -107,7 +108,7 @@ class SystemOutput : public OutputFile {
   int write(std::string_view text) override {
     if (held_.size() + text.size() > kBlock) {
       if (const int e = write_out(); e != 0) return e;
-      if (text.size() >= kBlock) return write_all(text);
+      if (text.size() >= kBlock) return write_all(fd_, text);
     }
     held_.append(text);
     return 0;
@@ -127,20 +128,9 @@ class SystemOutput : public OutputFile {
  private:
   static constexpr std::size_t kBlock = 1u << 16;
   int write_out() {
-    const int e = write_all(held_);
+    const int e = write_all(fd_, held_);
     held_.clear();
     return e;
-  }
-  int write_all(std::string_view text) const {
-    while (!text.empty()) {
-      const ssize_t n = ::write(fd_, text.data(), text.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        return errno;
-      }
-      text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
   }
   int fd_;
   std::string held_;

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <vector>
 
+#include "textio/names.h"
+
 namespace corvane {
 
 // ---------------------------------------------------------------------------------------------
