@@ -13,7 +13,9 @@ namespace corvane {
 
 namespace {
 
-// The longest series counted into 16-bit counts.
+// The longest series that is sorted by counting: its counts fit 16 bits, and the positions the
+// walk works out (a count times the values below it, a count times one less, at most n^2) fit
+// 32. A longer series (no reader delivers one) goes to the general sort.
 constexpr std::size_t kMaxValuesCounted = 10000;
 
 // Four lanes of doubles, floats and their masks: one instruction each where the processor has
