@@ -25,6 +25,7 @@ using Float4 = float __attribute__((vector_size(16)));
 using Mask4 = std::int64_t __attribute__((vector_size(32)));
 using Float8 = float __attribute__((vector_size(32)));
 using Mask8 = std::int32_t __attribute__((vector_size(32)));
+using Double8 = double __attribute__((vector_size(64)));
 
 // Vectors go by reference: passed by value, their ABI would depend on the instruction set.
 template <typename V>
@@ -43,22 +44,18 @@ struct Sums {
   double sens = 0;                        // sum of the pairs' sensitivities
 };
 
-// Four pairs (x(t), x(t+1)) at a time, each value with the one after it; the last values one
-// by one. A pair of sum 0 counts 0 without a branch: its quotient is taken over 1 and cleared.
-// Compiled for the processor's widest vectors, chosen when the program starts.
+// Four pairs (x(t), x(t+1)) at a time, each value with the one after it, eight values widened
+// in one go (a wider conversion than four makes fewer instructions); the last values one by
+// one. The lanes take the same values in the same order however many are widened at once. A
+// pair of sum 0 counts 0 without a branch: its quotient is cleared. Compiled for the
+// processor's widest vectors, chosen when the program starts.
 __attribute__((target_clones("avx2", "default"))) Sums shifted_sums(const float* x, std::size_t n,
                                                                     double c) {
   const Double4 shift = {c, c, c, c};
-  const Double4 one = {1.0, 1.0, 1.0, 1.0};
   const Mask4 magnitude = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
-  Double4 s1{}, s2{}, s3{}, s4{}, lag{}, sens{};
-  std::size_t i = 0;
-  for (; i + 4 < n; i += 4) {
-    Float4 here, next;
-    load(here, x + i);
-    load(next, x + i + 1);
-    const Double4 a = __builtin_convertvector(here, Double4);
-    const Double4 b = __builtin_convertvector(next, Double4);
+  // Half of each sensitivity: doubling the sum at the end is exact, as doubling each one is.
+  Double4 s1{}, s2{}, s3{}, s4{}, lag{}, half_sens{};
+  const auto step = [&](const Double4& a, const Double4& b) {
     const Double4 u = a - shift, v = b - shift, u2 = u * u;
     s1 += u;
     s2 += u2;
@@ -66,12 +63,26 @@ __attribute__((target_clones("avx2", "default"))) Sums shifted_sums(const float*
     s4 += u2 * u2;
     lag += u * v;
     const Double4 sum = a + b;
-    const Mask4 zero = sum == 0.0;
-    const Double4 over = sum + reinterpret_cast<Double4>(reinterpret_cast<Mask4>(one) & zero);
-    const Double4 q = (b - a) / over;
-    sens += reinterpret_cast<Double4>(reinterpret_cast<Mask4>(q + q) & magnitude & ~zero);
+    const Double4 q = (b - a) / sum;  // not finite where sum is 0, and cleared there
+    half_sens += reinterpret_cast<Double4>(reinterpret_cast<Mask4>(q) & magnitude & ~(sum == 0.0));
+  };
+  std::size_t i = 0;
+  for (; i + 8 < n; i += 8) {
+    Float8 here, next;
+    load(here, x + i);
+    load(next, x + i + 1);
+    const Double8 a = __builtin_convertvector(here, Double8);
+    const Double8 b = __builtin_convertvector(next, Double8);
+    step(__builtin_shufflevector(a, a, 0, 1, 2, 3), __builtin_shufflevector(b, b, 0, 1, 2, 3));
+    step(__builtin_shufflevector(a, a, 4, 5, 6, 7), __builtin_shufflevector(b, b, 4, 5, 6, 7));
   }
-  Sums r{total(s1), total(s2), total(s3), total(s4), total(lag), total(sens)};
+  for (; i + 4 < n; i += 4) {
+    Float4 here, next;
+    load(here, x + i);
+    load(next, x + i + 1);
+    step(__builtin_convertvector(here, Double4), __builtin_convertvector(next, Double4));
+  }
+  Sums r{total(s1), total(s2), total(s3), total(s4), total(lag), 2.0 * total(half_sens)};
   for (; i < n; ++i) {
     const double a = x[i], u = a - c, u2 = u * u;
     r.s1 += u;
@@ -140,12 +151,12 @@ class OrderWalk {
 };
 
 // Whether every value is a whole number k of the unit, as the decade reader stores them
-// (float(k) times the unit) with |k| below 2^22; the k go to `keys` as floats, with their
-// least and greatest. Adding and taking away 1.5 * 2^23 rounds a float below 2^22 in magnitude
-// to an integer; NaN and infinities fail.
+// (float(k) times the unit) with |k| below 2^22; the k go to `keys`, with their least and
+// greatest. Adding and taking away 1.5 * 2^23 rounds a float below 2^22 in magnitude to an
+// integer; NaN and infinities fail, and their keys are 0.
 __attribute__((target_clones("avx2", "default"))) bool whole_units(const float* x, std::size_t n,
                                                                    float per_unit, float unit,
-                                                                   float* keys, float& low,
+                                                                   std::int32_t* keys, float& low,
                                                                    float& high) {
   constexpr float kRound = 0x1.8p23f, kBound = 0x1p22f;
   const Float8 round = {kRound, kRound, kRound, kRound, kRound, kRound, kRound, kRound};
@@ -161,16 +172,16 @@ __attribute__((target_clones("avx2", "default"))) bool whole_units(const float* 
     const Float8 scaled = v * per_unit;
     const Float8 k = (scaled + round) - round;
     const Float8 size = reinterpret_cast<Float8>(reinterpret_cast<Mask8>(scaled) & magnitude);
-    exact &= (k * unit == v) & (size < kBound);
-    std::memcpy(keys + i, &k, sizeof k);
-    const Mask8 below = k<lo, above = k> hi;
-    lo = reinterpret_cast<Float8>((reinterpret_cast<Mask8>(k) & below) |
-                                  (reinterpret_cast<Mask8>(lo) & ~below));
-    hi = reinterpret_cast<Float8>((reinterpret_cast<Mask8>(k) & above) |
-                                  (reinterpret_cast<Mask8>(hi) & ~above));
+    const Mask8 whole = (k * unit == v) & (size < kBound);
+    exact &= whole;
+    const Mask8 key = __builtin_convertvector(
+        reinterpret_cast<Float8>(reinterpret_cast<Mask8>(k) & whole), Mask8);
+    std::memcpy(keys + i, &key, sizeof key);
+    lo = k < lo ? k : lo;
+    hi = k > hi ? k : hi;
   }
-  bool whole = true;
-  for (int k = 0; k < 8; ++k) whole = whole && exact[k] != 0;
+  bool all = true;
+  for (int k = 0; k < 8; ++k) all = all && exact[k] != 0;
   low = lo[0];
   high = hi[0];
   for (int k = 1; k < 8; ++k) {
@@ -180,57 +191,77 @@ __attribute__((target_clones("avx2", "default"))) bool whole_units(const float* 
   for (; i < n; ++i) {
     const float scaled = x[i] * per_unit;
     const float k = (scaled + kRound) - kRound;
-    whole = whole && k * unit == x[i] && std::fabs(scaled) < kBound;
-    keys[i] = k;
+    const bool whole = k * unit == x[i] && std::fabs(scaled) < kBound;
+    all = all && whole;
+    keys[i] = whole ? static_cast<std::int32_t>(k) : 0;
     low = std::min(low, k);
     high = std::max(high, k);
   }
-  return whole;
+  return all;
 }
 
-// The walk over counted values, eight counts at a time: for each value k (the count's index
-// plus `base`) of count c, its c positions from `seen` on (the values below it) weigh it in the
-// sum of each value times its position; and the middle values are taken where the positions
-// pass them. `count` holds a multiple of 8 counts, those past the values 0.
+// The walk over counted values, eight counts at a time: for each value `value[k]` of count c,
+// its c positions from `seen` on (the values below it) weigh it in the sum of each value times
+// its position; and the middle values are taken where the positions pass them. `count` and
+// `value` hold a multiple of 8 entries, the counts past the values 0. The counts and the
+// positions up to a value fit 16 bits (at most kMaxValuesCounted, twice that for the sum of a
+// value's first and last positions); the sum of a value's positions fits 32.
 struct CountWalk {
   double sum = 0, positions = 0;
   double middle[2] = {0, 0};
 };
 
-__attribute__((target_clones("avx2", "default"))) CountWalk walk_counts(
-    const std::uint16_t* count, std::size_t blocks, std::int32_t base, float unit, std::int32_t n) {
-  using Short4 = std::uint16_t __attribute__((vector_size(8)));
+__attribute__((target_clones("avx2", "default"))) CountWalk walk_counts(const std::uint16_t* count,
+                                                                        const double* value,
+                                                                        std::size_t blocks,
+                                                                        std::int32_t n) {
+  using Short8 = std::uint16_t __attribute__((vector_size(16)));
   using Int4 = std::int32_t __attribute__((vector_size(16)));
-  const Int4 zero{};
-  const Int4 lane = {0, 1, 2, 3};
+  static_assert(2 * kMaxValuesCounted < UINT16_MAX);
+  const Short8 zero{};
+  const Short8 one = {1, 1, 1, 1, 1, 1, 1, 1};
   // Positions n/2 - 1 and n/2 when n is even, n/2 twice when it is odd.
   const std::int32_t middle_at[2] = {n % 2 == 0 ? n / 2 - 1 : n / 2, n / 2};
   int found = 0;
   Double4 sum{}, positions{};
-  std::int32_t seen = 0;
+  Short8 seen{};  // the values before this block, in every lane
   CountWalk w;
-  for (std::size_t quad = 0; quad < 2 * blocks; ++quad) {
-    Short4 narrow;
-    std::memcpy(&narrow, count + 4 * quad, sizeof narrow);
-    const Int4 c = __builtin_convertvector(narrow, Int4);
+  // acc += v * i, the four integers widened to doubles.
+  const auto add = [](Double4& acc, const Double4& v, const Int4& i) {
+    const Double4 wide = {static_cast<double>(i[0]), static_cast<double>(i[1]),
+                          static_cast<double>(i[2]), static_cast<double>(i[3])};
+    acc += v * wide;
+  };
+  for (std::size_t block = 0; block < blocks; ++block) {
+    Short8 c;
+    std::memcpy(&c, count + 8 * block, sizeof c);
     // Counts up to each value, its own included.
-    Int4 upto = c + __builtin_shufflevector(zero, c, 3, 4, 5, 6);
-    upto += __builtin_shufflevector(zero, upto, 2, 3, 4, 5);
+    Short8 upto = c + __builtin_shufflevector(zero, c, 7, 8, 9, 10, 11, 12, 13, 14);
+    upto += __builtin_shufflevector(zero, upto, 6, 7, 8, 9, 10, 11, 12, 13);
+    upto += __builtin_shufflevector(zero, upto, 4, 5, 6, 7, 8, 9, 10, 11);
     upto += seen;
-    const Int4 at = c * (upto - c) + ((c * (c - 1)) >> 1);
-    const Float4 v =
-        __builtin_convertvector(lane + (base + static_cast<std::int32_t>(4 * quad)), Float4) * unit;
-    const Double4 wide = {v[0], v[1], v[2], v[3]};
-    const Double4 counted = {static_cast<double>(c[0]), static_cast<double>(c[1]),
-                             static_cast<double>(c[2]), static_cast<double>(c[3])};
-    const Double4 weight = {static_cast<double>(at[0]), static_cast<double>(at[1]),
-                            static_cast<double>(at[2]), static_cast<double>(at[3])};
-    sum += wide * counted;
-    positions += wide * weight;
-    seen = upto[3];
-    if (found < 2 && seen > middle_at[found]) [[unlikely]] {
-      for (int k = 0; k < 4 && found < 2; ++k) {
-        while (found < 2 && upto[k] > middle_at[found]) w.middle[found++] = v[k];
+    // The c positions of a value run from upto - c to upto - 1: they add up to c (2 upto - c
+    // - 1) / 2. Where c is 0 the factor may wrap, and the product is 0 all the same.
+    const Short8 span = upto + upto - c - one;
+    const auto low = [&zero](const Short8& v) {
+      return reinterpret_cast<Int4>(__builtin_shufflevector(v, zero, 0, 8, 1, 9, 2, 10, 3, 11));
+    };
+    const auto high = [&zero](const Short8& v) {
+      return reinterpret_cast<Int4>(__builtin_shufflevector(v, zero, 4, 12, 5, 13, 6, 14, 7, 15));
+    };
+    const Int4 c_low = low(c), c_high = high(c);
+    const Int4 at_low = (c_low * low(span)) >> 1, at_high = (c_high * high(span)) >> 1;
+    Double4 v_low, v_high;
+    std::memcpy(&v_low, value + 8 * block, sizeof v_low);
+    std::memcpy(&v_high, value + 8 * block + 4, sizeof v_high);
+    add(sum, v_low, c_low);
+    add(positions, v_low, at_low);
+    add(sum, v_high, c_high);
+    add(positions, v_high, at_high);
+    seen = __builtin_shufflevector(upto, upto, 7, 7, 7, 7, 7, 7, 7, 7);
+    if (found < 2 && seen[0] > middle_at[found]) [[unlikely]] {
+      for (int k = 0; k < 8 && found < 2; ++k) {
+        while (found < 2 && upto[k] > middle_at[found]) w.middle[found++] = value[8 * block + k];
       }
     }
   }
@@ -239,18 +270,36 @@ __attribute__((target_clones("avx2", "default"))) CountWalk walk_counts(
   return w;
 }
 
+}  // namespace
+
+// The values float(k) * unit, widened, for the keys k the last series sorted by counting
+// needed, with room around them: the next series of a file mostly finds its keys there.
+const double* SeriesDescriber::ValueTable::values(std::int32_t base, std::size_t count,
+                                                  float unit) {
+  constexpr std::int32_t kRoom = 4096;
+  const auto end = base + static_cast<std::int32_t>(count);
+  if (unit != unit_ || base < first_ || end > first_ + static_cast<std::int32_t>(value_.size())) {
+    unit_ = unit;
+    first_ = base - kRoom;
+    value_.resize(count + 2 * kRoom);
+    for (std::size_t i = 0; i < value_.size(); ++i) {
+      value_[i] = static_cast<float>(first_ + static_cast<std::int32_t>(i)) * unit;
+    }
+  }
+  return value_.data() + (base - first_);
+}
+
+namespace {
+
 // Values that are whole hundredths or thousandths sort by counting their k, when the k span
 // a range not much wider than the series. Sets `equal` when every value is the same.
-bool count_sorted(std::span<const float> x, float per_unit, float unit, std::vector<float>& keys,
-                  std::vector<std::int32_t>& indices, std::vector<std::uint16_t>& counts,
-                  OrderFigures& order, bool& equal) {
+bool count_sorted(std::span<const float> x, float per_unit, float unit,
+                  std::vector<std::int32_t>& keys, std::vector<std::uint16_t>& counts,
+                  SeriesDescriber::ValueTable& table, OrderFigures& order, bool& equal) {
   static_assert(kMaxValuesCounted <= UINT16_MAX);
   const std::size_t n = x.size();
   if (n > kMaxValuesCounted) return false;
-  if (keys.size() < n) {
-    keys.resize(n);
-    indices.resize(n);
-  }
+  if (keys.size() < n) keys.resize(n);
   float low = 0, high = 0;
   if (!whole_units(x.data(), n, per_unit, unit, keys.data(), low, high)) return false;
   const auto base = static_cast<std::int32_t>(low);
@@ -259,12 +308,13 @@ bool count_sorted(std::span<const float> x, float per_unit, float unit, std::vec
   equal = range == 1;
   const std::size_t blocks = (range + 7) / 8;
   if (counts.size() < 8 * blocks) counts.resize(8 * blocks);  // zero, and left zero
-  std::int32_t* index = indices.data();
-  const float* key = keys.data();
-  for (std::size_t i = 0; i < n; ++i) index[i] = static_cast<std::int32_t>(key[i]) - base;
   std::uint16_t* count = counts.data();
-  for (std::size_t i = 0; i < n; ++i) ++count[index[i]];
-  const CountWalk w = walk_counts(count, blocks, base, unit, static_cast<std::int32_t>(n));
+  const std::int32_t* key = keys.data();
+  // The keys are at least `base`: their distance from it is a count's index as it stands.
+#pragma GCC unroll 4
+  for (std::size_t i = 0; i < n; ++i) ++count[static_cast<std::uint32_t>(key[i] - base)];
+  const CountWalk w = walk_counts(count, table.values(base, 8 * blocks, unit), blocks,
+                                  static_cast<std::int32_t>(n));
   std::memset(count, 0, 8 * blocks * sizeof *count);
   order.sum = w.sum;
   order.cumulative = static_cast<double>(n) * w.sum - w.positions - w.sum;
@@ -284,8 +334,8 @@ SeriesStats SeriesDescriber::describe(std::span<const float> x) {
 
   OrderFigures order;
   bool equal = false;
-  if (!count_sorted(x, 100.0f, 0.01f, keys_, indices_, counts_, order, equal) &&
-      !count_sorted(x, 1000.0f, 0.001f, keys_, indices_, counts_, order, equal)) {
+  if (!count_sorted(x, 100.0f, 0.01f, keys_, counts_, hundredths_, order, equal) &&
+      !count_sorted(x, 1000.0f, 0.001f, keys_, counts_, thousandths_, order, equal)) {
     OrderWalk walk(n);
     sorted_.assign(x.begin(), x.end());
     std::sort(sorted_.begin(), sorted_.end(),

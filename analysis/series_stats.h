@@ -48,11 +48,23 @@ class SeriesDescriber {
  public:
   SeriesStats describe(std::span<const float> values);
 
+  /// The values float(k) * unit of a range of keys k, kept from one series to the next.
+  class ValueTable {
+   public:
+    /// The values of the keys `base` to `base + count - 1`.
+    const double* values(std::int32_t base, std::size_t count, float unit);
+
+   private:
+    std::vector<double> value_;
+    std::int32_t first_ = 0;
+    float unit_ = 0;
+  };
+
  private:
   std::vector<float> sorted_;
   std::vector<std::uint16_t> counts_;
-  std::vector<float> keys_;
-  std::vector<std::int32_t> indices_;
+  std::vector<std::int32_t> keys_;
+  ValueTable hundredths_, thousandths_;
 };
 
 }  // namespace corvane

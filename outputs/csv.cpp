@@ -1,8 +1,11 @@
 // The catalogue as CSV: quoting as RFC 4180 has it, line feeds as line ends.
 #include "outputs/csv.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 #include "textio/number_writers.h"
 
@@ -13,7 +16,8 @@ constexpr std::size_t kChunk = 1u << 16;
 }
 
 void append_csv_field(std::string& out, std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+  const auto plain = [](char c) { return c != ',' && c != '"' && c != '\r' && c != '\n'; };
+  if (std::all_of(field.begin(), field.end(), plain)) {
     out.append(field);
     return;
   }
@@ -52,10 +56,10 @@ bool six_digits(double a, std::int32_t& q, std::int32_t& x) {
   static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  int e2 = 0;
-  (void)std::frexp(a, &e2);  // 2^(e2 - 1) <= a < 2^e2
-  // floor((e2 - 1) log10 2) is x or x - 1 below.
-  x = static_cast<std::int32_t>(std::floor((e2 - 1) * 0.30102999566398120));
+  // 2^e <= a < 2^(e + 1) for a normal a; floor(e log10 2), worked out as e * 78913 / 2^18
+  // (exact for every normal exponent), is x or x - 1. A subnormal a is out of range anyway.
+  const auto e = static_cast<std::int32_t>(std::bit_cast<std::uint64_t>(a) >> 52) - 1023;
+  x = (e * 78913) >> 18;
   for (int tries = 0; tries < 3; ++tries) {
     if (x < -15 || x > 20) return false;
     const std::int32_t shift = 5 - x;
@@ -68,10 +72,10 @@ bool six_digits(double a, std::int32_t& q, std::int32_t& x) {
       ++x;
       continue;
     }
-    const double whole = std::floor(scaled);
+    const auto whole = static_cast<std::int32_t>(scaled);
     const double fraction = scaled - whole;
     if (std::fabs(fraction - 0.5) < 1e-9) return false;
-    q = static_cast<std::int32_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    q = whole + (fraction > 0.5 ? 1 : 0);
     if (q == 1000000) {
       q = 100000;
       ++x;
@@ -80,6 +84,11 @@ bool six_digits(double a, std::int32_t& q, std::int32_t& x) {
   }
   return false;
 }
+
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 }  // namespace
 
@@ -104,42 +113,46 @@ void append_statistic(std::string& out, double value) {
     return;
   }
   // %g: fixed-point where -4 <= x < 6, else d.ddddde+XX; trailing zeros of the fraction go, and
-  // the point with them when nothing follows it.
-  char digits[6];
-  for (int k = 5; k >= 0; --k) {
-    digits[k] = static_cast<char>('0' + q % 10);
-    q /= 10;
-  }
+  // the point with them when nothing follows it. Pieces are copied eight bytes at a time into
+  // room enough for that, and only their first bytes kept.
+  char digits[16] = {};
+  std::memcpy(digits, kPairs + 2 * (q / 10000), 2);
+  std::memcpy(digits + 2, kPairs + 2 * (q / 100 % 100), 2);
+  std::memcpy(digits + 4, kPairs + 2 * (q % 100), 2);
   int last = 5;
   while (last > 0 && digits[last] == '0') --last;  // the last significant digit
-  if (value < 0) out.push_back('-');
+  char text[40];
+  char* p = text;
+  *p = '-';
+  p += value < 0 ? 1 : 0;
   if (x >= -4 && x < 6) {
     if (x < 0) {
-      out.append("0.");
-      out.append(static_cast<std::size_t>(-x - 1), '0');
-      out.append(digits, static_cast<std::size_t>(last + 1));
+      std::memcpy(p, "0.000000", 8);
+      p += 1 - x;
+      std::memcpy(p, digits, 8);
+      p += last + 1;
     } else {
-      out.append(digits, static_cast<std::size_t>(x + 1));
+      std::memcpy(p, digits, 8);
+      p += x + 1;
       if (last > x) {
-        out.push_back('.');
-        out.append(digits + x + 1, static_cast<std::size_t>(last - x));
+        *p = '.';
+        std::memcpy(p + 1, digits + x + 1, 8);
+        p += 1 + last - x;
       }
     }
-    return;
+  } else {
+    *p++ = digits[0];
+    if (last > 0) {
+      *p = '.';
+      std::memcpy(p + 1, digits + 1, 8);
+      p += 1 + last;
+    }
+    *p++ = 'e';
+    *p++ = x < 0 ? '-' : '+';
+    std::memcpy(p, kPairs + 2 * (x < 0 ? -x : x), 2);
+    p += 2;
   }
-  out.push_back(digits[0]);
-  if (last > 0) {
-    out.push_back('.');
-    out.append(digits + 1, static_cast<std::size_t>(last));
-  }
-  out.push_back('e');
-  out.push_back(x < 0 ? '-' : '+');
-  const std::int32_t e = x < 0 ? -x : x;
-  if (e >= 10)
-    out.push_back(static_cast<char>('0' + e / 10));
-  else
-    out.push_back('0');
-  out.push_back(static_cast<char>('0' + e % 10));
+  out.append(text, static_cast<std::size_t>(p - text));
 }
 
 void write_csv(Sink& out, const SeriesTable& table, const Optimum& optimum) {

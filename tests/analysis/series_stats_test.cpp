@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -73,6 +74,85 @@ TEST(SeriesStats, OrderIsTheSameWhateverTheUnitOfTheValues) {
   }
   // One value of the upper half made a million times larger leaves the median as it was.
   EXPECT_EQ(describer.describe(spread)[Statistic::median], a[Statistic::median]);
+}
+
+// The formulas as they stand, in double precision, over the values sorted by comparison.
+SeriesStats literal(std::vector<float> x) {
+  const std::size_t n = x.size();
+  const auto nd = static_cast<double>(n);
+  double m = 0;
+  for (const float v : x) m += v;
+  m /= nd;
+  double d2 = 0, d3 = 0, d4 = 0, lag = 0, sens = 0;
+  for (std::size_t t = 0; t < n; ++t) {
+    const double d = x[t] - m;
+    d2 += d * d;
+    d3 += d * d * d;
+    d4 += d * d * d * d;
+    if (t + 1 < n) {
+      lag += d * (x[t + 1] - m);
+      const double sum = static_cast<double>(x[t]) + x[t + 1];
+      if (sum != 0) sens += std::fabs(2 * (x[t + 1] - static_cast<double>(x[t])) / sum);
+    }
+  }
+  std::sort(x.begin(), x.end());
+  double s = 0, c = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    s += x[i];
+    if (i + 1 < n) c += s;
+  }
+  SeriesStats r;
+  r.set(Statistic::median,
+        n % 2 == 1 ? x[n / 2] : (static_cast<double>(x[n / 2 - 1]) + x[n / 2]) / 2);
+  const double sd = std::sqrt(d2 / (nd - 1));
+  r.set(Statistic::stdev, sd);
+  r.set(Statistic::skew, d3 / (nd * sd * sd * sd));
+  r.set(Statistic::kurtosis, nd * d4 / (d2 * d2) * (1 - 1 / nd) * (1 - 1 / nd) - 3);
+  r.set(Statistic::sens1, sens / (nd - 1));
+  r.set(Statistic::gini, (s * (nd - 1) - 2 * c) / (s * nd));
+  r.set(Statistic::ar1, lag / d2);
+  return r;
+}
+
+TEST(SeriesStats, OneDescriberOverSeriesOfEveryShapeAgreesWithTheFormulas) {
+  // One describer in turn over series whose keys move far and back (the values it keeps from
+  // one series to the next must follow), change unit, and reach the longest counted series
+  // with its counts and positions at their widest: one value 10000 times, 10000 distinct ones.
+  const struct {
+    const char* what;
+    std::size_t n;
+    int (*key)(int i);
+    float unit;
+  } cases[] = {
+      {"hundredths", 501, [](int i) { return (i * 7919) % 613; }, 0.01f},
+      {"far above", 500, [](int i) { return 3000000 + (i * 31) % 997; }, 0.01f},
+      {"back again", 480, [](int i) { return 40 + (i * 13) % 600; }, 0.01f},
+      {"below 0", 333, [](int i) { return (i * 17) % 701 - 350; }, 0.01f},
+      {"thousandths", 400, [](int i) { return 200 + (i * 101) % 3001; }, 0.001f},
+      {"one value", 10000, [](int) { return 123; }, 0.01f},
+      {"each once", 10000, [](int i) { return 10000 - i; }, 0.01f},
+      {"widest counted", 10000, [](int i) { return (i * 7) % 80256; }, 0.01f},
+      {"two values", 9999, [](int i) { return i % 3 == 0 ? 5 : 90; }, 0.01f},
+  };
+  SeriesDescriber describer;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<float> x;
+    for (std::size_t i = 0; i < c.n; ++i) {
+      x.push_back(static_cast<float>(c.key(static_cast<int>(i))) * c.unit);
+    }
+    const SeriesStats got = describer.describe(x), want = literal(x);
+    EXPECT_EQ(got[Statistic::median], want[Statistic::median]);
+    for (std::size_t k = 1; k < kStatistics; ++k) {
+      SCOPED_TRACE(k);
+      if (!want.has(static_cast<Statistic>(k)) || !std::isfinite(want.value[k])) {
+        EXPECT_FALSE(got.has(static_cast<Statistic>(k)) && std::isfinite(got.value[k]));
+        continue;
+      }
+      ASSERT_TRUE(got.has(static_cast<Statistic>(k)));
+      EXPECT_NEAR(got.value[k], want.value[k], 1e-9 * std::abs(want.value[k]) + 1e-12);
+    }
+  }
 }
 
 TEST(SeriesStats, StatisticsAsPrintfWritesThem) {

@@ -186,11 +186,34 @@ TEST(OutputsCsv, LargeCatalogueIsWrittenInPieces) {
 // Statistics as printf's "%.6g" writes them: near the ends of the fixed-point range, near
 // halves and carries, and at random over many magnitudes.
 TEST(OutputsCsv, StatisticsAreWrittenAsPrintfWritesThem) {
-  std::vector<double> values = {
-      0.5,       2.5,        1.0000005,  1.0000015,     123456.5,     1234565.0,     999999.5,
-      9999995.0, 0.99999949, 0.99999951, 0.0001,        0.0000999999, 0.00009999995, 99999.95,
-      999999.0,  1e-300,     1e300,      1e20,          1e21,         1.5e-15,       7.21354e-16,
-      0.1,       1.0 / 3,    2.0 / 3,    -0.00123456789};
+  std::vector<double> values = {0.5,
+                                2.5,
+                                1.0000005,
+                                1.0000015,
+                                123456.5,
+                                1234565.0,
+                                999999.5,
+                                9999995.0,
+                                0.99999949,
+                                0.99999951,
+                                0.0001,
+                                0.0000999999,
+                                0.00009999995,
+                                99999.95,
+                                999999.0,
+                                1e-300,
+                                1e300,
+                                1e20,
+                                1e21,
+                                1.5e-15,
+                                7.21354e-16,
+                                0.1,
+                                1.0 / 3,
+                                2.0 / 3,
+                                -0.00123456789,
+                                1e-310,
+                                -4.9e-324,
+                                2.2250738585072014e-308};
   std::mt19937_64 random(16);
   std::uniform_real_distribution<double> exponent(-18.0, 23.0), mantissa(1.0, 10.0);
   for (int i = 0; i < 100000; ++i) {
