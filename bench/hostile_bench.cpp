@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "memory_console.h"
 #include "readers/readers.h"
 
@@ -37,14 +37,16 @@ std::filesystem::path write_repeated(const char* name, const std::string& head,
 std::int64_t read_through(const std::filesystem::path& path) {
   corvane::MemoryConsole console;
   corvane::Services io(console);
-  io.open_existing(corvane::kInputHandle, path.string());
+  corvane::Result<corvane::ReadFile> file = io.open_existing(corvane::kInputUnit, path.string());
+  if (!file) return -1;
+  corvane::ServicesSink messages(io, corvane::kConsole);
   std::vector<float> values(corvane::kMaxValues);
   corvane::SeriesId id;
   std::int32_t first = 0, n = 0, counter = 0;
   bool self_describing = false;
   std::int64_t series = 0;
   for (;;) {
-    corvane::trrw(id, first, n, values, counter, io, corvane::kInputHandle, corvane::LayoutCode::mr,
+    corvane::trrw(id, first, n, values, counter, file->lines(), messages, corvane::LayoutCode::mr,
                   self_describing);
     if (counter <= 0) break;
     ++series;

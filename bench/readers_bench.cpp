@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/generate.h"
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "memory_console.h"
 #include "readers/readers.h"
 
@@ -35,19 +35,23 @@ void read_file(benchmark::State& state, LayoutCode code) {
   for (auto _ : state) {
     corvane::MemoryConsole console;
     corvane::Services io(console);
-    io.open_existing(corvane::kInputHandle, path.string());
+    corvane::Result<corvane::ReadFile> file = io.open_existing(corvane::kInputUnit, path.string());
+    if (!file) {
+      state.SkipWithError("cannot open the file");
+      break;
+    }
+    corvane::ServicesSink messages(io, corvane::kConsole);
     corvane::SeriesId id;
     std::int32_t first = 0, n = 0, counter = 0;
     bool self_describing = false;
     series = 0;
     for (;;) {
-      corvane::trrw(id, first, n, values, counter, io, corvane::kInputHandle, code,
-                    self_describing);
+      corvane::trrw(id, first, n, values, counter, file->lines(), messages, code, self_describing);
       if (counter <= 0) break;
       ++series;
       benchmark::DoNotOptimize(values.data());
     }
-    io.close_file(corvane::kInputHandle);
+    io.close_file(*file);
   }
   if (series != shape.series) state.SkipWithError("wrong number of series");
   state.counters["lines/s"] =

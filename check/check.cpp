@@ -1,6 +1,7 @@
 // The check of a set of files: names, layouts, findings in order, the closing line.
 #include "check/check.h"
 
+#include <cerrno>
 #include <utility>
 
 #include "check/describe.h"
@@ -11,21 +12,9 @@ namespace corvane {
 
 namespace {
 
-// The check's own handles on its services.
+// The units of the check's files (named in no message of its own).
 constexpr int kListFile = 1;
 constexpr int kCheckedFile = 2;
-
-// The readers' own console messages become findings: what they write goes nowhere.
-class Silent : public Console {
- public:
-  void write(std::string_view) override {}
-  void write_error(std::string_view) override {}
-  std::optional<std::string_view> read_line() override { return std::nullopt; }
-  void flush() override {}
-  bool write_failed() const override { return false; }
-  void divert_to_error() override {}
-  bool write_data(std::string_view) override { return true; }
-};
 
 struct Named {
   std::string name;
@@ -56,16 +45,29 @@ Fact open_fact(Situation situation, std::int64_t line, int error = 0, std::int64
   return f;
 }
 
+// Opens a file to check, its name a run's (trailing blanks are no part of it; a name of none
+// but blanks, or holding a NUL byte, names no file).
+ReadFile open_checked(FileSystem& files, int unit, std::string_view name, int& error) {
+  const std::string_view n = trim_name(name);
+  if (n.empty() || n.find('\0') != std::string_view::npos) {
+    error = ENOENT;
+    return ReadFile();
+  }
+  return ReadFile::open(files, unit, std::string(n), error);
+}
+
 // The names a list file holds, each line whole but for the blanks and carriage returns at its
 // end, as a run takes it.
-std::vector<Named> read_list(Services& io, Console& console, CheckTotals& totals,
+std::vector<Named> read_list(FileSystem& files, Console& console, CheckTotals& totals,
                              const std::string& list) {
   std::vector<Named> names;
-  if (const int e = io.try_open_existing(kListFile, list); e != 0) {
+  int e = 0;
+  ReadFile opened = open_checked(files, kListFile, list, e);
+  if (!opened.is_open()) {
     write(console, totals, list, open_fact(Situation::cannot_open, 0, e));
     return names;
   }
-  LineFile& file = io.source(kListFile);
+  LineFile& file = opened.lines();
   std::vector<std::string> lines;
   const ListEnd end = read_names(file, static_cast<std::size_t>(-1), lines);
   names.reserve(lines.size());
@@ -76,7 +78,6 @@ std::vector<Named> read_list(Services& io, Console& console, CheckTotals& totals
     write(console, totals, list,
           open_fact(Situation::list_unreadable, 0, file.error_number(), file.line_number()));
   }
-  io.close_file(kListFile);
   return names;
 }
 
@@ -87,12 +88,10 @@ LayoutCode layout_for(std::string_view name) {
 }
 
 CheckTotals run_check(const CheckOptions& options, Console& console, FileSystem& files) {
-  Silent silent;
-  Services io(silent, files);
   CheckTotals totals;
   std::vector<Named> names;
   if (options.list) {
-    names = read_list(io, console, totals, *options.list);
+    names = read_list(files, console, totals, *options.list);
   } else {
     for (const std::string& f : options.files) names.push_back(Named{f, 0});
   }
@@ -103,14 +102,16 @@ CheckTotals run_check(const CheckOptions& options, Console& console, FileSystem&
       write(console, totals, *options.list, open_fact(Situation::list_line_empty, named.list_line));
       continue;
     }
-    if (const int e = io.try_open_existing(kCheckedFile, named.name); e != 0) {
+    int e = 0;
+    ReadFile checked = open_checked(files, kCheckedFile, named.name, e);
+    if (!checked.is_open()) {
       write(console, totals, named.name, open_fact(Situation::cannot_open, 0, e));
       continue;
     }
     FindingStream findings(console, named.name, options.max_findings);
-    FileCheck check(io, kCheckedFile, options.layout.value_or(layout_for(named.name)), findings);
+    FileCheck check(checked.lines(), options.layout.value_or(layout_for(named.name)), findings);
     totals.series += check.read(totals.series);
-    io.close_file(kCheckedFile);
+    checked.close();
     add_tallies(totals, findings);
   }
   console.write(std::to_string(totals.files) + " files, " + std::to_string(totals.series) +

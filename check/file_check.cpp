@@ -62,15 +62,14 @@ FieldTally failed_field(LayoutCode code, std::string_view line) {
 
 }  // namespace
 
-FileCheck::FileCheck(Services& io, int handle, LayoutCode code, FindingStream& findings)
-    : io_(io),
-      handle_(handle),
-      file_(io.source(handle)),
-      code_(code),
-      measurement_(code == LayoutCode::mr),
-      findings_(findings) {}
+FileCheck::FileCheck(LineFile& file, LayoutCode code, FindingStream& findings)
+    : file_(file), code_(code), measurement_(code == LayoutCode::mr), findings_(findings) {}
 
 std::int64_t FileCheck::read(std::int64_t series_before) {
+  // The readers' own console messages become findings: what they write goes nowhere.
+  struct : Sink {
+    void put(std::string_view) override {}
+  } silent;
   std::vector<float> values(kMaxValues);
   std::int32_t counter = 0;
   std::int64_t delivered_here = 0;
@@ -81,7 +80,7 @@ std::int64_t FileCheck::read(std::int64_t series_before) {
     std::int32_t first_year = 0, n = 0;
     bool self_describing = false;
     const ReadLimit limit =
-        trrw(id, first_year, n, values, counter, io_, handle_, code_, self_describing, this);
+        trrw(id, first_year, n, values, counter, file_, silent, code_, self_describing, this);
     if (limit != ReadLimit::none) continue;  // where a run stops: the series is not delivered
     if (counter >= 1) {
       delivered(series_before + ++delivered_here);

@@ -17,11 +17,11 @@
 
 namespace corvane {
 
-/// Checks one file. Usage is: open the file on a handle of `io`, construct, read(); the findings
-/// go to `findings` as they are found, released as they become final, and finished at the end.
+/// Checks one file. Usage is: open the file, construct on its lines, read(); the findings go to
+/// `findings` as they are found, released as they become final, and finished at the end.
 class FileCheck final : public ReaderObserver {
  public:
-  FileCheck(Services& io, int handle, LayoutCode code, FindingStream& findings);
+  FileCheck(LineFile& file, LayoutCode code, FindingStream& findings);
 
   /// Reads the file to its end with trrw, as a run reads it. `series_before` is the number of
   /// series that the files checked before this one delivered (the catalogue's room is for all
@@ -49,8 +49,6 @@ class FileCheck final : public ReaderObserver {
                     bool zero, bool inner_blank);
   void damaged_first_line(std::string_view first_line, std::int32_t signed_first);
 
-  Services& io_;
-  int handle_;
   LineFile& file_;
   LayoutCode code_;
   bool measurement_;

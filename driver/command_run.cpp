@@ -15,18 +15,17 @@ void say_passed_over(Console& console, const std::string& text) {
 }
 
 // The names of a list file, each line one name, at most kMaxListNames.
-std::vector<std::string> read_list_names(Services& io, Console& console, const std::string& list,
-                                         bool& passed_over) {
-  io.open_existing(kInputHandle, list);
+Result<std::vector<std::string>> read_list_names(Services& io, Console& console,
+                                                 const std::string& list, bool& passed_over) {
+  Result<ReadFile> in = io.open_existing(kInputUnit, list);
+  if (!in) return in.end();
   std::vector<std::string> names;
-  LineFile& in = io.source(kInputHandle);
-  switch (read_names(in, static_cast<std::size_t>(kMaxListNames), names)) {
+  switch (read_names(in->lines(), static_cast<std::size_t>(kMaxListNames), names)) {
     case ListEnd::end:
       break;
     case ListEnd::failed:
-      io.fail(Services::Cause::system, std::strerror(in.error_number()),
-              "read, handle " + std::to_string(kInputHandle) + ", file \"" + list + "\"");
-      break;
+      return io.fail(Services::Cause::system, std::strerror(in->lines().error_number()),
+                     "read, handle " + std::to_string(kInputUnit) + ", file \"" + list + "\"");
     case ListEnd::more:
       passed_over = true;
       say_passed_over(console, "the list '" + escaped(list) + "' holds more than " +
@@ -36,7 +35,7 @@ std::vector<std::string> read_list_names(Services& io, Console& console, const s
                                    std::to_string(kMaxListNames + 1) + " on are passed over.");
       break;
   }
-  io.close_file(kInputHandle);
+  io.close_file(*in);
   return names;
 }
 
@@ -46,29 +45,30 @@ struct Output {
 };
 
 // No output may be an input, nor another output.
-void refuse_collisions(Services& io, const std::vector<Output>& outputs,
-                       const std::optional<std::string>& list,
-                       const std::vector<std::string>& names) {
+Status refuse_collisions(Services& io, const std::vector<Output>& outputs,
+                         const std::optional<std::string>& list,
+                         const std::vector<std::string>& names) {
   const auto stop = [&](const std::string& message) {
-    io.stop_run(message + "; the run stops and nothing is written. Choose another name.",
-                kExitStopped);
+    return io.stop_run(message + "; the run stops and nothing is written. Choose another name.",
+                       End::stopped());
   };
   for (std::size_t i = 0; i < outputs.size(); ++i) {
     const Output& o = outputs[i];
     const std::string head = "The " + std::string(o.what) + " \"" + o.name + "\"";
     if (list && same_file(io.files(), o.name, *list))
-      stop(head + " would overwrite the list file \"" + *list + "\"");
+      return stop(head + " would overwrite the list file \"" + *list + "\"");
     for (const std::string& name : names) {
       if (same_file(io.files(), o.name, name))
-        stop(head + " would overwrite the data file \"" + name + "\"");
+        return stop(head + " would overwrite the data file \"" + name + "\"");
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (same_file(io.files(), o.name, outputs[j].name)) {
-        stop(head + " and the " + std::string(outputs[j].what) + " \"" + outputs[j].name +
-             "\" are the same file");
+        return stop(head + " and the " + std::string(outputs[j].what) + " \"" + outputs[j].name +
+                    "\" are the same file");
       }
     }
   }
+  return {};
 }
 
 // The outputs of a command line that write to standard output, each as its option and name.
@@ -127,7 +127,7 @@ std::string default_report_name(std::string_view input) {
   return std::string(input.substr(0, std::min(input.find(' '), input.size()))) + "_rec";
 }
 
-void run_from_command_line(Services& io, Console& console, const CommandLine& cl) {
+End run_from_command_line(Services& io, Console& console, const CommandLine& cl) {
   // The console's lines make way for an output that goes to standard output.
   if (!standard_outputs(cl, io.files()).empty()) console.divert_to_error();
   Intake intake;
@@ -143,7 +143,10 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
   if (cl.list) {
     list = std::string(whole_name(*cl.list));
     input = *list;
-    names = read_list_names(io, console, *list, outputs.passed_over);
+    Result<std::vector<std::string>> listed =
+        read_list_names(io, console, *list, outputs.passed_over);
+    if (!listed) return listed.end();
+    names = std::move(*listed);
     intake.from_list = true;
   } else {
     const std::size_t taken = std::min(cl.files.size(), static_cast<std::size_t>(kMaxListNames));
@@ -170,7 +173,7 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
     // One run reads all its files in one layout: names of both kinds leave it to the user.
     if (const std::string mixed = mixed_layout_error(names); !mixed.empty()) {
       console.write_error(usage_error_text(mixed));
-      io.stop_run(" ", kExitFailure);
+      return io.stop_run(" ", End::refused());
     }
   }
   intake.layout_choice = cl.layout_choice != 0 ? cl.layout_choice : layout_by_names(names);
@@ -182,7 +185,7 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
   if (!intake.from_list && !io.file_exists(names.front())) {
     write_missing_file_warning(io, kConsole, intake.file_names.front());
     io.write_free_form(kConsole, "Program Terminating");
-    io.stop_run(" ", kExitStopped);
+    return io.stop_run(" ", End::stopped());
   }
 
   std::vector<Output> written{{"report file", report}};
@@ -198,20 +201,37 @@ void run_from_command_line(Services& io, Console& console, const CommandLine& cl
   } else {
     outputs.svg = cl.svg;
   }
-  refuse_collisions(io, written, list, names);
+  if (const Status refused = refuse_collisions(io, written, list, names); !refused) {
+    return refused.end();
+  }
 
   // The data file first, as the dialogue opens it before the report; then the outputs, so that
   // a bad path among them leaves the report as it was.
-  if (!intake.from_list) io.open_existing(kInputHandle, names.front());
-  if (outputs.csv && *outputs.csv != "-") {
-    io.open_for_writing(kCsvHandle, *outputs.csv, Services::Keep::when_closed);
+  RunFiles files;
+  if (!intake.from_list) {
+    Result<ReadFile> data = io.open_existing(kInputUnit, names.front());
+    if (!data) return data.end();
+    files.input = std::move(*data);
   }
-  if (outputs.svg && *outputs.svg != "-") {
-    io.open_for_writing(kSvgHandle, *outputs.svg, Services::Keep::when_closed);
-  }
-  io.open_for_writing(kReportHandle, report);
-  write_input_line(io, kReportHandle, intake.input_name);
-  finish_run(io, intake, outputs);
+  const auto open_output = [&](const std::optional<std::string>& name, int unit,
+                               WrittenFile& file) -> Status {
+    if (!name || *name == "-") return {};
+    Result<WrittenFile> opened = io.open_for_writing(unit, *name);
+    if (!opened) return opened.end();
+    file = std::move(*opened);
+    return {};
+  };
+  if (const Status csv = open_output(outputs.csv, kCsvUnit, files.csv); !csv) return csv.end();
+  if (const Status svg = open_output(outputs.svg, kSvgUnit, files.svg); !svg) return svg.end();
+  Result<WrittenFile> opened = io.open_for_writing(kReportUnit, report);
+  if (!opened) return opened.end();
+  files.report = std::move(*opened);
+  // From here on the report is kept at any end of the run.
+  return with_report(io, files.report, [&] {
+    write_input_line(io, files.report, intake.input_name);
+    if (const Status first = io.status(); !first) return first.end();
+    return finish_run(io, intake, outputs, files);
+  });
 }
 
 }  // namespace corvane

@@ -32,11 +32,11 @@ std::optional<std::string> standard_output_conflict(const CommandLine& cl, FileS
 /// output goes to standard output; the data files' names from the FILEs (one: a single-file run,
 /// several: a list run over them, at most 399) or from the list (at most 399 lines, each a
 /// name); names passed over are said on standard error. A missing single FILE gives the
-/// warning lines and ends the run (status 1). Every output (report, CSV, SVG) is refused when it
+/// warning lines and ends the run (a stop). Every output (report, CSV, SVG) is refused when it
 /// would overwrite an input or another output; then all of them are opened, before any data
 /// file is read, and the run goes on as the dialogue's after its last question (finish_run),
-/// its status 1 when a named file was missing or passed over. Always ends by RunEnd.
-[[noreturn]] void run_from_command_line(Services& io, Console& console, const CommandLine& cl);
+/// a stop when a named file was missing or passed over. Returns the run's end.
+End run_from_command_line(Services& io, Console& console, const CommandLine& cl);
 
 }  // namespace corvane
 

@@ -68,12 +68,12 @@ const Layout& missing_file() {
 }
 
 // The input line of the report (one blank before it) or of the console (the indent).
-const Layout& input_file_line(int handle) {
+const Layout& input_file_line(Target to) {
   static const Layout report{line_break(), blanks(1), literal("Input file for this run : "),
                              text()};
   static const Layout console{line_break(), indent(), literal("Input file for this run : "),
                               text()};
-  return handle == kConsole ? console : report;
+  return to.file() == nullptr ? console : report;
 }
 
 const Layout& layout_question() {
@@ -91,98 +91,119 @@ const Layout& digit_field() {
   return layout;
 }
 
-// Reads one name answer or list line into a 40-character field.
-std::string read_name_answer(Services& io) {
+// Reads one name answer into a 40-character field.
+Result<std::string> read_name_answer(Services& io) {
   std::string name(kNameWidth, ' ');
   const Var var = Var::text(name);
-  io.read_answer(name_field(), std::span<const Var>(&var, 1));
+  const ReadResult r = io.read_answer(name_field(), std::span<const Var>(&var, 1));
+  if (r.outcome != ReadOutcome::done) return io.unhandled(r);
   return name;
 }
 
-void read_list(Services& io, Intake& intake) {
+Status read_list(Services& io, Intake& intake) {
   io.prompt(list_name_prompt());
-  intake.input_name = read_name_answer(io);
-  io.open_existing(kInputHandle, intake.input_name);
+  Result<std::string> list_name = read_name_answer(io);
+  if (!list_name) return list_name.end();
+  intake.input_name = std::move(*list_name);
+  Result<ReadFile> list = io.open_existing(kInputUnit, intake.input_name);
+  if (!list) return list.end();
   io.write_line(kConsole, opening_files());
-  intake.file_names.reserve(kMaxListNames);
-  for (std::int32_t p = 1; p <= kMaxListNames; ++p) {
-    std::string name(kNameWidth, ' ');
-    const Var var = Var::text(name);
-    const ReadResult r =
-        io.read_line(kInputHandle, name_field(), std::span<const Var>(&var, 1), Handling::end);
-    if (r.outcome == ReadOutcome::end_of_file) break;
-    const Value echo[] = {p, std::string_view(name)};
+  // Each line is a name field: its first kNameWidth columns, blank padded.
+  constexpr auto most = static_cast<std::size_t>(kMaxListNames);
+  std::vector<std::string> names;
+  names.reserve(most);
+  const ListEnd end = read_names(list->lines(), most, names);
+  intake.file_names.reserve(names.size());
+  for (const std::string& whole : names) {
+    std::string name = fit(whole, kNameWidth);
+    const Value echo[] = {intake.file_count + 1, std::string_view(name)};
     io.write_line(kConsole, list_echo(), echo);
     intake.file_names.push_back(std::move(name));
     ++intake.file_count;
   }
-  io.close_file(kInputHandle);
+  // Only the names a run takes are read: a failure on the line after the last of them is none.
+  if (end == ListEnd::failed && names.size() < most) {
+    if (const Status read = io.check_read(*list); !read) return read.end();
+  }
+  io.close_file(*list);
+  return {};
 }
 
-void take_single_file(Services& io, Intake& intake) {
+Status take_single_file(Services& io, Intake& intake, RunFiles& files) {
   io.prompt(file_name_prompt());
-  intake.input_name = read_name_answer(io);
+  Result<std::string> name = read_name_answer(io);
+  if (!name) return name.end();
+  intake.input_name = std::move(*name);
   if (!io.file_exists(intake.input_name)) {
     write_missing_file_warning(io, kConsole, intake.input_name);
     io.write_free_form(kConsole, "Program Terminating");
     io.wait_for_return("Hit RETURN to Quit");
-    io.stop_run(" ", kExitStopped);
+    return io.stop_run(" ", End::stopped());
   }
   intake.file_names.assign(1, intake.input_name);
   intake.file_count = 1;
   io.write_free_form(kConsole);
-  io.open_existing(kInputHandle, intake.input_name);
+  Result<ReadFile> input = io.open_existing(kInputUnit, intake.input_name);
+  if (!input) return input.end();
+  files.input = std::move(*input);
+  return {};
 }
 
-void refuse_collisions(Services& io, const Intake& intake) {
+Status refuse_collisions(Services& io, const Intake& intake) {
   const auto refuse = [&](std::string_view what, std::string_view name) {
-    io.stop_run("The report file \"" + std::string(trim_name(intake.report_name)) +
-                    "\" would overwrite the " + std::string(what) + " \"" +
-                    std::string(trim_name(name)) +
-                    "\"; the run stops and no report is written. Rename the input file.",
-                kExitStopped);
+    return io.stop_run("The report file \"" + std::string(trim_name(intake.report_name)) +
+                           "\" would overwrite the " + std::string(what) + " \"" +
+                           std::string(trim_name(name)) +
+                           "\"; the run stops and no report is written. Rename the input file.",
+                       End::stopped());
   };
   if (same_file(io.files(), intake.report_name, intake.input_name)) {
-    refuse(intake.from_list ? "list file" : "data file", intake.input_name);
+    return refuse(intake.from_list ? "list file" : "data file", intake.input_name);
   }
-  if (!intake.from_list) return;
+  if (!intake.from_list) return {};
   for (const std::string& name : intake.file_names) {
-    if (same_file(io.files(), intake.report_name, name)) refuse("data file", name);
+    if (same_file(io.files(), intake.report_name, name)) return refuse("data file", name);
   }
+  return {};
 }
 
-void open_report(Services& io, Intake& intake) {
+Status open_report(Services& io, Intake& intake, RunFiles& files) {
   intake.report_name = make_report_name(intake.input_name);
-  refuse_collisions(io, intake);
+  if (const Status refused = refuse_collisions(io, intake); !refused) return refused;
   // Until the layout is answered the report holds no series: a run that ends before that (the
-  // end of the input, a letter for a digit) leaves the previous report as it was.
-  io.open_for_writing(kReportHandle, intake.report_name, Services::Keep::when_closed);
+  // end of the input, a letter for a digit) leaves it unclosed, and the previous report as it
+  // was.
+  Result<WrittenFile> report = io.open_for_writing(kReportUnit, intake.report_name);
+  if (!report) return report.end();
+  files.report = std::move(*report);
   const Value name[] = {std::string_view(intake.input_name)};
-  io.write_line(kReportHandle, input_file_line(kReportHandle), name);
+  io.write_line(files.report, input_file_line(files.report), name);
   io.write_line(kConsole, input_file_line(kConsole), name);
+  return io.status();
 }
 
-void ask_layout(Services& io, Intake& intake) {
+Status ask_layout(Services& io, Intake& intake) {
   for (;;) {
     io.write_line(kConsole, layout_question());
     io.prompt(layout_prompt());
     std::int32_t choice = 0;
     const Var var = Var::of(choice);
-    io.read_answer(digit_field(), std::span<const Var>(&var, 1));
+    const ReadResult r = io.read_answer(digit_field(), std::span<const Var>(&var, 1));
+    if (r.outcome != ReadOutcome::done) return io.unhandled(r);
     if (choice == 1 || choice == 2) {
       intake.layout_choice = choice;
       intake.code = choice == 1 ? LayoutCode::mr : LayoutCode::ir;
-      return;
+      return {};
     }
   }
 }
 
 }  // namespace
 
-void write_missing_file_warning(Services& io, int handle, std::string_view name) {
-  io.write_free_form(handle, "Warning");
+void write_missing_file_warning(Services& io, Target to, std::string_view name) {
+  io.write_free_form(to, "Warning");
   const Value values[] = {name};
-  io.write_line(handle, missing_file(), values);
+  io.write_line(to, missing_file(), values);
 }
 
 bool parse_logical(std::string_view answer) {
@@ -207,25 +228,24 @@ bool same_file(FileSystem& files, std::string_view a, std::string_view b) {
   return files.same_file(ta, tb);
 }
 
-void write_input_line(Services& io, int handle, std::string_view input_name) {
+void write_input_line(Services& io, Target to, std::string_view input_name) {
   const Value name[] = {input_name};
-  io.write_line(handle, input_file_line(handle), name);
+  io.write_line(to, input_file_line(to), name);
 }
 
-void run_intake(Services& io, Intake& intake) {
+Status run_intake(Services& io, Intake& intake, RunFiles& files) {
   const Value limits[] = {kMaxSeries, kMaxValues, kMaxFiles};
   io.write_line(kConsole, banner(), limits);
   io.write_line(kConsole, list_question());
   io.prompt(logical_prompt());
-  intake.from_list = parse_logical(io.read_answer_text());
-  if (intake.from_list) {
-    read_list(io, intake);
-  } else {
-    take_single_file(io, intake);
-  }
-  open_report(io, intake);
-  ask_layout(io, intake);
-  io.set_keep(kReportHandle, Services::Keep::at_any_end);
+  const Result<std::string_view> answer = io.read_answer_text();
+  if (!answer) return answer.end();
+  intake.from_list = parse_logical(*answer);
+  const Status names =
+      intake.from_list ? read_list(io, intake) : take_single_file(io, intake, files);
+  if (!names) return names;
+  if (const Status report = open_report(io, intake, files); !report) return report;
+  return ask_layout(io, intake);
 }
 
 }  // namespace corvane

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "readers/readers.h"
 #include "textio/textio.h"
 
@@ -38,6 +38,16 @@ struct Intake {
   bool quiet = false;  ///< no listing on the console, only its warnings
 };
 
+/// The files a run holds open, owned by the run: the data file being read (kInputUnit), the
+/// report (kReportUnit), the CSV (kCsvUnit) and the plot (kSvgUnit). A written file that the
+/// run does not close is discarded when it ends.
+struct RunFiles {
+  ReadFile input;
+  WrittenFile report;
+  WrittenFile csv;
+  WrittenFile svg;
+};
+
 /// The logical answer: leading blanks and one "." skipped, then true for "T" or "t".
 bool parse_logical(std::string_view answer);
 
@@ -51,17 +61,18 @@ bool same_file(FileSystem& files, std::string_view a, std::string_view b);
 
 /// Writes the missing-file warning for a 40-character name to the console or a file: a line
 /// " Warning", an empty line, " This file <name> DOES NOT exist", an empty line.
-void write_missing_file_warning(Services& io, int handle, std::string_view name);
+void write_missing_file_warning(Services& io, Target to, std::string_view name);
 
 /// Writes the "Input file for this run" line of a 40-character input name: to the report
-/// (handle other than kConsole) indented by one blank, to the console by 13.
-void write_input_line(Services& io, int handle, std::string_view input_name);
+/// (a file) indented by one blank, to the console by 13.
+void write_input_line(Services& io, Target to, std::string_view input_name);
 
-/// Runs the dialogue up to the layout answer. On return the report file (kReportHandle) is open
-/// with its first line, and in single-file mode the data file (kInputHandle) too. Ends the run
-/// (RunEnd) on a missing single file, a report name that would overwrite an input, or an
-/// unhandled failure.
-void run_intake(Services& io, Intake& intake);
+/// Runs the dialogue up to the layout answer. When it goes through, files.report is open with
+/// its first line, and in single-file mode files.input too. Otherwise the run has ended, on a
+/// missing single file, a report name that would overwrite an input, or a failure; the report
+/// is then left open for its owner to discard (a run that ends before the layout answer
+/// leaves the previous report as it was).
+Status run_intake(Services& io, Intake& intake, RunFiles& files);
 
 }  // namespace corvane
 

@@ -51,9 +51,9 @@ const Layout& running_total() {
   return layout;
 }
 
-void both(Services& io, const Intake& intake, const Layout& layout,
+void both(Services& io, const Intake& intake, WrittenFile& report, const Layout& layout,
           std::span<const Value> values = {}) {
-  io.write_line(kReportHandle, layout, values);
+  io.write_line(report, layout, values);
   if (!intake.quiet) io.write_line(kConsole, layout, values);
 }
 
@@ -108,8 +108,8 @@ float series_mean(std::span<const float> values) {
   return static_cast<float>(sum) / static_cast<float>(values.size());
 }
 
-std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue,
-                         SeriesDescriber* describer) {
+Result<std::int32_t> run_listing(Services& io, const Intake& intake, RunFiles& files,
+                                 Catalogue& catalogue, SeriesDescriber* describer) {
   if (describer != nullptr) catalogue.stats.reserve(static_cast<std::size_t>(kMaxSeries));
   // The reader writes every value before it is read: the buffer needs no filling.
   const std::unique_ptr<float[]> buffer(new float[kMaxValues]);
@@ -119,23 +119,28 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
   std::int32_t counter = 0;
   std::int32_t missing = 0;
   catalogue.suspect_lines.assign(static_cast<std::size_t>(intake.file_count), 0);
+  ServicesSink console(io, kConsole);  // the self-describing reader's messages
   for (std::int32_t k = 0; k < intake.file_count; ++k) {
     const std::string& name = intake.file_names[static_cast<std::size_t>(k)];
     const std::string& path =
         intake.paths.empty() ? name : intake.paths[static_cast<std::size_t>(k)];
     std::int32_t file_series = 1;
     const Value heading[] = {std::string_view(name)};
-    both(io, intake, file_heading(), heading);
+    both(io, intake, files.report, file_heading(), heading);
     if (intake.from_list) {
       if (!io.file_exists(path)) {
         write_missing_file_warning(io, kConsole, name);
-        write_missing_file_warning(io, kReportHandle, name);
+        write_missing_file_warning(io, files.report, name);
+        if (const Status written = io.status(); !written) return written.end();
         ++missing;
         continue;
       }
-      io.open_existing(kInputHandle, path);
+      Result<ReadFile> input = io.open_existing(kInputUnit, path);
+      if (!input) return input.end();
+      files.input = std::move(*input);
     }
-    both(io, intake, table_heading(intake.layout_choice));
+    both(io, intake, files.report, table_heading(intake.layout_choice));
+    if (const Status written = io.status(); !written) return written.end();
 
     for (;;) {
       SeriesId id;
@@ -143,21 +148,24 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
       std::int32_t first_year = 0, n = 0;
       bool self_describing = false;
       SeriesCounts counts;
-      const ReadLimit limit = trrw(id, first_year, n, values, counter, io, kInputHandle,
+      const ReadLimit limit = trrw(id, first_year, n, values, counter, files.input.lines(), console,
                                    intake.code, self_describing, nullptr, &counts);
-      if (limit != ReadLimit::none) io.stop_run(limit_message(limit, id, n), kExitStopped);
+      if (limit != ReadLimit::none) {
+        return io.stop_run(limit_message(limit, id, n), End::stopped());
+      }
       // A read that failed is no end of the file: the run ends with the system's reason.
-      io.check_read(kInputHandle);
+      if (const Status read = io.check_read(files.input); !read) return read.end();
       catalogue.suspect_lines[static_cast<std::size_t>(k)] += counts.suspect_lines;
       // A year below -999 carries its minus sign in the ID's last column.
       const bool year_sign = !self_describing && id[7] == '-';
       if (year_sign) first_year = -first_year;
       if (counter <= 0) break;
       if (catalogue.count >= kMaxSeries) {
-        io.stop_run("The catalogue is full: a run holds at most " + std::to_string(kMaxSeries) +
-                        " series, and file \"" + std::string(trim_name(name)) +
-                        "\" holds more; the run stops without its summary.",
-                    kExitStopped);
+        return io.stop_run("The catalogue is full: a run holds at most " +
+                               std::to_string(kMaxSeries) + " series, and file \"" +
+                               std::string(trim_name(name)) +
+                               "\" holds more; the run stops without its summary.",
+                           End::stopped());
       }
       const std::int32_t last_year = first_year + n - 1;
       const std::span<const float> delivered(values.data(), static_cast<std::size_t>(n));
@@ -179,12 +187,13 @@ std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogu
         catalogue.mean.push_back(0.0f);
         build_series_line(line, file_series, id, first_year, last_year, n, nullptr);
       }
-      io.put(kReportHandle, line);
+      io.put(files.report, line);
       if (!intake.quiet) io.put(kConsole, line);
+      if (const Status written = io.status(); !written) return written.end();
       ++catalogue.count;
       ++file_series;
     }
-    io.close_file(kInputHandle);
+    io.close_file(files.input);
     if (!intake.quiet) {
       const Value file_count[] = {file_series - 1};
       io.write_line(kConsole, file_total(), file_count);

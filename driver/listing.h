@@ -31,13 +31,15 @@ struct Catalogue {
 float series_mean(std::span<const float> values);
 
 /// Reads and lists every file of the intake in turn: headings, missing-file warnings, one line
-/// per series (report, then console), per-file and running totals on the console (only the
-/// warnings when the intake is quiet). A 15001st series stops the run (exit 1) with nothing of
-/// it stored. With a `describer`, every series' statistics go to catalogue.stats as it is
-/// delivered. The readers' suspect lines of each file go to catalogue.suspect_lines. Returns
-/// the number of listed files that did not exist.
-std::int32_t run_listing(Services& io, const Intake& intake, Catalogue& catalogue,
-                         SeriesDescriber* describer = nullptr);
+/// per series (files.report, then the console), per-file and running totals on the console
+/// (only the warnings when the intake is quiet). In single-file mode files.input is the data
+/// file, open; in list mode each file is opened on it in turn. A 15001st series stops the run
+/// with nothing of it stored. With a `describer`, every series' statistics go to
+/// catalogue.stats as it is delivered. The readers' suspect lines of each file go to
+/// catalogue.suspect_lines. Returns the number of listed files that did not exist, or the end
+/// that the run met (a limit of a run, a failure).
+Result<std::int32_t> run_listing(Services& io, const Intake& intake, RunFiles& files,
+                                 Catalogue& catalogue, SeriesDescriber* describer = nullptr);
 
 }  // namespace corvane
 

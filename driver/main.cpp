@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/program.h"
+#include "textio/std_console.h"
 
 int main(int argc, char** argv) {
 #ifdef SIGPIPE

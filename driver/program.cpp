@@ -49,10 +49,25 @@ int check_from_command_line(const CommandLine& cl, Console& console, FileSystem&
 
 }  // namespace
 
-void run_session(Services& io) {
+End run_session(Services& io) {
   Intake intake;
-  run_intake(io, intake);
-  finish_run(io, intake, {});
+  RunFiles files;
+  // A run that ends before the layout answer leaves the report unclosed: discarded.
+  if (const Status taken = run_intake(io, intake, files); !taken) return taken.end();
+  return with_report(io, files.report, [&] { return finish_run(io, intake, {}, files); });
+}
+
+int exit_status(End end) {
+  switch (end.kind()) {
+    case End::Kind::normal:
+      return kExitNormal;
+    case End::Kind::stopped:
+      return kExitStopped;
+    case End::Kind::refused:
+    case End::Kind::failed:
+      break;
+  }
+  return kExitFailure;
 }
 
 int program_main(std::span<const std::string_view> args, Console& console, FileSystem& files) {
@@ -81,15 +96,7 @@ int program_main(std::span<const std::string_view> args, Console& console, FileS
   int status = kExitNormal;
   try {
     Services io(console, files);
-    try {
-      if (args.empty()) {
-        run_session(io);
-      } else {
-        run_from_command_line(io, console, cl);
-      }
-    } catch (const RunEnd& end) {
-      status = end.why == RunEnd::Why::failed ? kExitFailure : end.status;
-    }
+    status = exit_status(args.empty() ? run_session(io) : run_from_command_line(io, console, cl));
   } catch (const std::bad_alloc&) {
     status = out_of_memory(console);
   }

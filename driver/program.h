@@ -5,13 +5,17 @@
 #include <span>
 #include <string_view>
 
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "textio/textio.h"
 
 namespace corvane {
 
-/// Runs a whole session on the services; always ends by RunEnd (normal end included).
-[[noreturn]] void run_session(Services& io);
+/// Runs a whole session of the dialogue on the services; returns its end.
+End run_session(Services& io);
+
+/// The exit status of a run's end: 0 for a normal end, 1 for a stop, 2 for a refusal or a
+/// failure.
+int exit_status(End end);
 
 /// The program with its arguments (without the program's name) on a console; returns the exit
 /// status: 0 for a normal end, 1 for a stop with a message or a refusal, 2 for an error report

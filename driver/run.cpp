@@ -22,35 +22,40 @@ const Layout& closing_lines() {
   return layout;
 }
 
-// Standard output, when it carries an output alone.
+// Standard output, when it carries an output alone. A failed write is kept, and nothing more
+// is written after it.
 class DataSink : public Sink {
  public:
-  DataSink(Services& io, Console& console) : io_(io), console_(console) {}
+  explicit DataSink(Console& console) : console_(console) {}
   void put(std::string_view text) override {
-    if (!console_.write_data(text)) {
-      const int e = errno != 0 ? errno : EIO;
-      io_.fail(Services::Cause::system, std::strerror(e), "write, standard output");
-    }
+    if (error_ != 0) return;
+    if (!console_.write_data(text)) error_ = errno != 0 ? errno : EIO;
   }
+  /// The error number of the failed write, or 0.
+  int error() const { return error_; }
 
  private:
-  Services& io_;
   Console& console_;
+  int error_ = 0;
 };
 
-// Writes one output through its handle, or to standard output for "-", and closes it.
+// Writes one output to its file, or to standard output for "-", and closes it. A failed write
+// to the file is found when it is closed.
 template <typename Write>
-void write_output(Services& io, const RunOutputs& outputs, const std::optional<std::string>& name,
-                  int handle, Write write) {
-  if (!name) return;
+Status write_output(Services& io, const RunOutputs& outputs, const std::optional<std::string>& name,
+                    WrittenFile& file, Write write) {
+  if (!name) return {};
   if (*name == "-" && outputs.data != nullptr) {
-    DataSink sink(io, *outputs.data);
+    DataSink sink(*outputs.data);
     write(sink);
-    return;
+    if (sink.error() != 0) {
+      return io.fail(Services::Cause::system, std::strerror(sink.error()),
+                     "write, standard output");
+    }
+    return {};
   }
-  HandleSink sink(io, handle);
-  write(sink);
-  io.close_file(handle);
+  write(file);
+  return io.close_file(file);
 }
 
 // One line per file whose reader met suspect lines, at most kHintFiles, then how many more.
@@ -79,22 +84,24 @@ void write_suspect_hint(Console& console, const Intake& intake,
 
 }  // namespace
 
-void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
+End finish_run(Services& io, const Intake& intake, const RunOutputs& outputs, RunFiles& files) {
   Catalogue catalogue;
   // The statistics are worked out only for the CSV, while the values of each series are at hand.
   SeriesDescriber describer;
-  const std::int32_t missing =
-      run_listing(io, intake, catalogue, outputs.csv ? &describer : nullptr);
+  const Result<std::int32_t> missing =
+      run_listing(io, intake, files, catalogue, outputs.csv ? &describer : nullptr);
+  if (!missing) return missing.end();
   const auto n = static_cast<std::size_t>(catalogue.count);
   Optimum optimum;
   if (catalogue.count <= kMaxSeries) {
-    HandleSink report(io, kReportHandle);
-    HandleSink console(io, kConsole);
+    ServicesSink report(io, files.report);
+    ServicesSink console(io, kConsole);
     optimum =
         Commint(kMaxSeries, std::span(catalogue.IYR).first(n), std::span(catalogue.ID).first(n),
                 std::span(catalogue.N).first(n), catalogue.count, report, console);
+    if (const Status written = io.status(); !written) return written.end();
   }
-  io.close_file(kReportHandle);
+  if (const Status closed = io.close_file(files.report); !closed) return closed.end();
 
   if (outputs.csv || outputs.svg) {
     const std::vector<std::string>& names = intake.paths.empty() ? intake.file_names : intake.paths;
@@ -107,10 +114,13 @@ void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
                             names,
                             std::span(catalogue.year_sign).first(n),
                             catalogue.stats};
-    write_output(io, outputs, outputs.csv, kCsvHandle,
-                 [&](Sink& sink) { write_csv(sink, table, optimum); });
-    write_output(io, outputs, outputs.svg, kSvgHandle,
-                 [&](Sink& sink) { write_svg(sink, table, optimum, outputs.input); });
+    const Status csv = write_output(io, outputs, outputs.csv, files.csv,
+                                    [&](Sink& sink) { write_csv(sink, table, optimum); });
+    if (!csv) return csv.end();
+    const Status svg = write_output(io, outputs, outputs.svg, files.svg, [&](Sink& sink) {
+      write_svg(sink, table, optimum, outputs.input);
+    });
+    if (!svg) return svg.end();
   }
 
   io.write_free_form(kConsole);
@@ -120,8 +130,8 @@ void finish_run(Services& io, const Intake& intake, const RunOutputs& outputs) {
   if (outputs.suspect_hint && outputs.data != nullptr) {
     write_suspect_hint(*outputs.data, intake, catalogue.suspect_lines);
   }
-  const bool incomplete = missing > 0 || outputs.passed_over;
-  io.stop_run(" ", outputs.strict && incomplete ? kExitStopped : kExitNormal);
+  const bool incomplete = *missing > 0 || outputs.passed_over;
+  return io.stop_run(" ", outputs.strict && incomplete ? End::stopped() : End::normal());
 }
 
 }  // namespace corvane

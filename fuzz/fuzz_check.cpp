@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "check/check.h"
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "fuzz/fuzz_util.h"
 #include "readers/readers.h"
 
@@ -21,16 +21,19 @@ struct Run {
 };
 
 Run plain_run(testing::MemoryFiles& files, LayoutCode code) {
-  MemoryConsole console;
-  Services io(console, files);
-  io.open_existing(kInputHandle, "data.txt");
+  struct : Sink {
+    void put(std::string_view) override {}
+  } console;
+  int error = 0;
+  ReadFile file = ReadFile::open(files, kInputUnit, "data.txt", error);
+  if (!file.is_open()) std::abort();
   std::vector<float> values(kMaxValues);
   SeriesId id{};
   std::int32_t first = 0, n = 0, counter = 0;
   bool self_describing = false;
   Run run;
   for (;;) {
-    if (trrw(id, first, n, values, counter, io, kInputHandle, code, self_describing) !=
+    if (trrw(id, first, n, values, counter, file.lines(), console, code, self_describing) !=
         ReadLimit::none) {
       run.stopped = true;
       return run;

@@ -16,9 +16,9 @@ const Layout& count_layout() {
   return layout;
 }
 
-void message(Services& io, std::string_view text) {
-  io.put(kConsole, text);
-  io.put(kConsole, "\n");
+void message(Sink& console, std::string_view text) {
+  console.put(text);
+  console.put("\n");
 }
 
 // The layout of a format text, prepared once for the last text met: the series of a file
@@ -38,7 +38,7 @@ const std::optional<Layout>& description_of(std::string_view format) {
 }  // namespace
 
 ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<float> values,
-                std::int32_t& first_year, Services& io, int handle, ReaderObserver* observer,
+                std::int32_t& first_year, LineFile& file, Sink& console, ReaderObserver* observer,
                 SeriesCounts* counts) {
   const auto suspect = [counts] {
     if (counts != nullptr) ++counts->suspect_lines;
@@ -49,10 +49,10 @@ ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<fl
   const Var vars[] = {Var::of(count), Var::of(year), Var::text(format, 8)};
 
   for (;;) {
-    const auto got = io.read_text(handle);
+    const auto got = file.next_line();
     if (!got) {
       n = kEndOfFile;
-      if (!io.source(handle).failed()) suspect();  // the series of the title is dropped
+      if (!file.failed()) suspect();  // the series of the title is dropped
       return ReadLimit::none;
     }
     char line[kLineWidth];
@@ -73,7 +73,7 @@ ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<fl
   if (observer != nullptr) observer->count_line(title, count, std::string_view(format, 8));
   const std::optional<Layout>& description = description_of(std::string_view(format, 8));
   if (!description) {
-    message(io, ">> sbr datar:  bad format text");
+    message(console, ">> sbr datar:  bad format text");
     suspect();
     if (observer != nullptr) observer->condition(SelfDescribingCondition::bad_format, 0, 0);
     n = 0;
@@ -90,8 +90,8 @@ ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<fl
     for (std::int64_t left = count; left > 0 && capacity > 0;) {
       Var part = scratch;
       part.count = static_cast<std::int32_t>(std::min<std::int64_t>(left, capacity));
-      const ReadResult r = read_layout(io.source(handle), *description, std::span(&part, 1));
-      if (r.outcome == ReadOutcome::conversion_failure) io.step_back(handle);  // no value line
+      const ReadResult r = read_layout(file, *description, std::span(&part, 1));
+      if (r.outcome == ReadOutcome::conversion_failure) file.step_back();  // no value line
       if (r.outcome != ReadOutcome::done) break;
       left -= part.count;
     }
@@ -100,10 +100,9 @@ ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<fl
   if (count == 0) return ReadLimit::none;
 
   const Var target = Var::of(values.first(static_cast<std::size_t>(count)));
-  const ReadResult r =
-      read_layout(io.source(handle), *description, std::span<const Var>(&target, 1));
+  const ReadResult r = read_layout(file, *description, std::span<const Var>(&target, 1));
   if (r.outcome == ReadOutcome::conversion_failure) {
-    message(io, ">> sbr datar:  error reading data");
+    message(console, ">> sbr datar:  error reading data");
     suspect();
     if (observer != nullptr) {
       observer->condition(SelfDescribingCondition::bad_value, r.values, r.failed_column);
@@ -111,12 +110,12 @@ ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<fl
     n = r.values;
     // Pass over the rest of the series' value lines, so that the next call begins after it.
     for (std::int32_t skip = description->lines_for(count) - r.lines; skip > 0; --skip) {
-      if (!io.read_text(handle)) break;
+      if (!file.next_line()) break;
     }
   } else if (r.outcome == ReadOutcome::end_of_file) {
     // After a failed read the caller ends the run with the system's reason instead.
-    if (!io.source(handle).failed()) {
-      message(io, ">> sbr datar:  unexpected end reading data");
+    if (!file.failed()) {
+      message(console, ">> sbr datar:  unexpected end reading data");
       suspect();
       if (observer != nullptr) {
         observer->condition(SelfDescribingCondition::early_end, r.values, 0);

@@ -51,7 +51,8 @@ struct SeriesCounts {
   std::int32_t suspect_lines = 0;
 };
 
-/// Reads one series from the open file `handle`, by the layout `code`.
+/// Reads one series from the line file `file` (the design's unit), by the layout `code`; the
+/// self-describing reader's messages go to `console`.
 ///
 /// Usage is: set `counter` to 0, then call again and again while the counter comes back 1 or
 /// more; each such call delivers `id`, `first_year` (the year field as written) and `n` values
@@ -85,20 +86,21 @@ struct SeriesCounts {
 /// count are passed over; only then is the limit handed back. What is read is otherwise the
 /// same, call for call.
 ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
-               std::int32_t& counter, Services& io, int handle, LayoutCode code,
+               std::int32_t& counter, LineFile& file, Sink& console, LayoutCode code,
                bool& self_describing, ReaderObserver* observer = nullptr,
                SeriesCounts* counts = nullptr);
 
-/// Reads one self-describing series from `handle`, positioned at its "#" title line: the title
-/// (replaced by later lines that do not begin "n  "), the count line (count in columns 3-10,
-/// first year in 13-20, a field description in 23-30) and the values as that description lays
-/// them out. `n` is -999 when the file ends before a count line. After a value that fails to
-/// convert, or an early end, a message goes to the console and the series is returned with the
-/// values read so far; the rest of its value lines are passed over. A count below 0 or above
-/// kMaxValues is handed back as ReadLimit::count with `n` set to it. See trrw for `observer`;
-/// with `counts`, each message and a file that ends before the count line add a suspect line.
+/// Reads one self-describing series from the line file `file` (the design's unit), positioned
+/// at its "#" title line: the title (replaced by later lines that do not begin "n  "), the count
+/// line (count in columns 3-10, first year in 13-20, a field description in 23-30) and the
+/// values as that description lays them out. `n` is -999 when the file ends before a count line.
+/// After a value that fails to convert, or an early end, a message goes to `console` and the series
+/// is returned with the values read so far; the rest of its value lines are passed over. A count
+/// below 0 or above kMaxValues is handed back as ReadLimit::count with `n` set to it. See trrw for
+/// `observer`; with `counts`, each message and a file that ends before the count line add a suspect
+/// line.
 ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<float> values,
-                std::int32_t& first_year, Services& io, int handle,
+                std::int32_t& first_year, LineFile& file, Sink& console,
                 ReaderObserver* observer = nullptr, SeriesCounts* counts = nullptr);
 
 }  // namespace corvane

@@ -44,7 +44,7 @@ std::int32_t past_padding(const DecadeLine& fields, std::int32_t k) {
 // the reader is the run's, with no trace of an observer in it.
 template <LayoutCode Code, bool kObserved>
 ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
-                      std::span<float> values, std::int32_t& counter, Services& io, int handle,
+                      std::span<float> values, std::int32_t& counter, LineFile& file, Sink& console,
                       bool& self_describing, ReaderObserver* observer, SeriesCounts* counts) {
   constexpr bool measurement = Code == LayoutCode::mr;
   constexpr float unit = measurement ? 0.01f : 0.001f;
@@ -84,7 +84,6 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     *out = static_cast<float>(v) * unit;
   };
 
-  LineFile& file = io.source(handle);
   DecadeLine fields;
   for (;;) {
     std::optional<std::string_view> got = file.next_line();
@@ -103,9 +102,9 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
       std::array<char, kLineWidth> title;
       std::memcpy(title.data(), line.data(), kLineWidth);
       if constexpr (kObserved) observer->title_line(*got);
-      io.step_back(handle);
-      const ReadLimit limit =
-          datar(title, n, values, first_year, io, handle, kObserved ? observer : nullptr, counts);
+      file.step_back();
+      const ReadLimit limit = datar(title, n, values, first_year, file, console,
+                                    kObserved ? observer : nullptr, counts);
       std::memcpy(id.data(), title.data(), id.size());
       self_describing = true;
       if (n == kEndOfFile) counter = kEndOfFile;
@@ -184,7 +183,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
             const std::string_view next_line = next->substr(0, kLineWidth);
             taken = !all_blank(next_line) && read_decade_line<Code>(next_line, ahead, true) &&
                     ahead.id == fields.id && ahead.year == block + 10;
-            io.step_back(handle);  // the line is read again below, or by the next call
+            file.step_back();  // the line is read again below, or by the next call
           } else if (file.failed()) {
             if constexpr (kObserved)
               observer->data_line(kept, fields.year, v, {from, 10, from}, plain_line<Code>(kept));
@@ -261,19 +260,19 @@ std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n) {
 }
 
 ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
-               std::int32_t& counter, Services& io, int handle, LayoutCode code,
+               std::int32_t& counter, LineFile& file, Sink& console, LayoutCode code,
                bool& self_describing, ReaderObserver* observer, SeriesCounts* counts) {
   if (code == LayoutCode::mr) {
     return observer != nullptr
-               ? read_series<LayoutCode::mr, true>(id, first_year, n, values, counter, io, handle,
-                                                   self_describing, observer, counts)
-               : read_series<LayoutCode::mr, false>(id, first_year, n, values, counter, io, handle,
-                                                    self_describing, nullptr, counts);
+               ? read_series<LayoutCode::mr, true>(id, first_year, n, values, counter, file,
+                                                   console, self_describing, observer, counts)
+               : read_series<LayoutCode::mr, false>(id, first_year, n, values, counter, file,
+                                                    console, self_describing, nullptr, counts);
   }
   return observer != nullptr
-             ? read_series<LayoutCode::ir, true>(id, first_year, n, values, counter, io, handle,
+             ? read_series<LayoutCode::ir, true>(id, first_year, n, values, counter, file, console,
                                                  self_describing, observer, counts)
-             : read_series<LayoutCode::ir, false>(id, first_year, n, values, counter, io, handle,
+             : read_series<LayoutCode::ir, false>(id, first_year, n, values, counter, file, console,
                                                   self_describing, nullptr, counts);
 }
 

@@ -49,6 +49,20 @@ inline void write_file(const std::filesystem::path& p, std::string_view content)
   out.write(content.data(), static_cast<std::streamsize>(content.size()));
 }
 
+// A file of the system's file system opened for reading, as a run opens its data file.
+inline ReadFile open_data(const std::filesystem::path& p) {
+  int error = 0;
+  ReadFile file = ReadFile::open(system_files(), 13, p.string(), error);
+  EXPECT_TRUE(file.is_open()) << p << ": " << error;
+  return file;
+}
+
+// A sink that keeps what is put to it (the readers' console messages).
+struct TextSink : Sink {
+  std::string text;
+  void put(std::string_view t) override { text += t; }
+};
+
 inline std::string read_file(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

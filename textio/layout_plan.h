@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "textio/textio.h"
+#include "textio/layout.h"
 
 namespace corvane::detail {
 

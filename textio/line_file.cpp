@@ -2,7 +2,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "textio/textio.h"
+#include "textio/files.h"
 
 namespace corvane {
 
@@ -19,12 +19,42 @@ std::size_t position_of(const char* buffer, std::size_t from, std::size_t end, c
 }
 }  // namespace
 
+// What a line file holds between its lines.
+struct LineFile::State {
+  explicit State(std::unique_ptr<InputFile> f)
+      : file(std::move(f)), buffer(new char[kBufferSize]) {}
+  std::optional<std::string_view> next_line();
+  void step_back();
+  bool refill();
+  bool finish_line_end();
+  std::size_t line_end_from(std::size_t from);
+  std::string_view deliver(std::string_view line);
+
+  std::unique_ptr<InputFile> file;
+  std::unique_ptr<char[]> buffer;
+  std::size_t begin_ = 0, end_ = 0;
+  std::string long_line_;
+  std::string_view last_;
+  std::int64_t line_number_ = 0;
+  bool have_last_ = false, replay_ = false, eof_ = false, failed_ = false;
+  bool started_ = false, after_cr_ = false;
+  int errno_ = 0;
+  std::size_t lf_at_ = kUnknown;  // next line feed, or end_; kUnknown when not looked for
+  std::size_t cr_at_ = kUnknown;  // next carriage return, or end_
+};
+
 LineFile::LineFile(std::unique_ptr<InputFile> file)
-    : file_(std::move(file)), buffer_(new char[kBufferSize]) {}
+    : state_(std::make_unique<State>(std::move(file))) {}
 
 LineFile::~LineFile() = default;
 
-void LineFile::step_back() {
+std::optional<std::string_view> LineFile::next_line() { return state_->next_line(); }
+void LineFile::step_back() { state_->step_back(); }
+std::int64_t LineFile::line_number() const { return state_->line_number_; }
+bool LineFile::failed() const { return state_->failed_; }
+int LineFile::error_number() const { return state_->errno_; }
+
+void LineFile::State::step_back() {
   if (have_last_ && !replay_) {
     replay_ = true;
     --line_number_;
@@ -34,27 +64,27 @@ void LineFile::step_back() {
 // The first line end at or after `from`: a line feed or a carriage return, whichever comes
 // first; end_ when the buffer holds none. The next of each is kept until it is passed, so
 // that a file of one kind of line end is never searched twice for the other.
-std::size_t LineFile::line_end_from(std::size_t from) {
-  if (lf_at_ == kUnknown || lf_at_ < from) lf_at_ = position_of(buffer_.get(), from, end_, '\n');
-  if (cr_at_ == kUnknown || cr_at_ < from) cr_at_ = position_of(buffer_.get(), from, end_, '\r');
+std::size_t LineFile::State::line_end_from(std::size_t from) {
+  if (lf_at_ == kUnknown || lf_at_ < from) lf_at_ = position_of(buffer.get(), from, end_, '\n');
+  if (cr_at_ == kUnknown || cr_at_ < from) cr_at_ = position_of(buffer.get(), from, end_, '\r');
   return std::min(lf_at_, cr_at_);
 }
 
-bool LineFile::refill() {
+bool LineFile::State::refill() {
   lf_at_ = cr_at_ = kUnknown;
-  if (eof_ || file_ == nullptr) return false;
+  if (eof_ || file == nullptr) return false;
   if (begin_ > 0) {
-    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    std::memmove(buffer.get(), buffer.get() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
   if (end_ == kBufferSize) return false;
-  const std::ptrdiff_t got = file_->read(buffer_.get() + end_, kBufferSize - end_);
+  const std::ptrdiff_t got = file->read(buffer.get() + end_, kBufferSize - end_);
   if (got <= 0) {
     eof_ = true;
     if (got < 0) {
       failed_ = true;
-      errno_ = file_->error() != 0 ? file_->error() : EIO;
+      errno_ = file->error() != 0 ? file->error() : EIO;
     }
     return false;
   }
@@ -64,18 +94,18 @@ bool LineFile::refill() {
 
 // Drops what is left of a line end that began with a carriage return: further carriage
 // returns and one line feed after them. False when the file ended on the way.
-bool LineFile::finish_line_end() {
+bool LineFile::State::finish_line_end() {
   for (;;) {
-    while (begin_ < end_ && buffer_[begin_] == '\r') ++begin_;
+    while (begin_ < end_ && buffer[begin_] == '\r') ++begin_;
     if (begin_ < end_) {
-      if (buffer_[begin_] == '\n') ++begin_;
+      if (buffer[begin_] == '\n') ++begin_;
       return true;
     }
     if (!refill()) return false;
   }
 }
 
-std::optional<std::string_view> LineFile::next_line() {
+std::optional<std::string_view> LineFile::State::next_line() {
   if (replay_) {
     replay_ = false;
     ++line_number_;
@@ -87,7 +117,7 @@ std::optional<std::string_view> LineFile::next_line() {
     started_ = true;
     while (end_ - begin_ < kByteOrderMark.size() && refill()) {
     }
-    if (std::string_view(buffer_.get() + begin_, end_ - begin_).starts_with(kByteOrderMark)) {
+    if (std::string_view(buffer.get() + begin_, end_ - begin_).starts_with(kByteOrderMark)) {
       begin_ += kByteOrderMark.size();
     }
   }
@@ -99,16 +129,16 @@ std::optional<std::string_view> LineFile::next_line() {
   for (;;) {
     const std::size_t stop = line_end_from(begin_);
     if (stop < end_) {
-      const std::string_view line(buffer_.get() + begin_, stop - begin_);
+      const std::string_view line(buffer.get() + begin_, stop - begin_);
       begin_ = stop + 1;
-      after_cr_ = buffer_[stop] == '\r';
+      after_cr_ = buffer[stop] == '\r';
       return deliver(line);
     }
     if (end_ - begin_ == kBufferSize) break;  // a line longer than the buffer
     if (!refill()) {
       if (begin_ == end_) return std::nullopt;
       // A last line without a line end. The refill may have moved it to the buffer's start.
-      const std::string_view line(buffer_.get() + begin_, end_ - begin_);
+      const std::string_view line(buffer.get() + begin_, end_ - begin_);
       begin_ = end_;
       return deliver(line);
     }
@@ -119,11 +149,11 @@ std::optional<std::string_view> LineFile::next_line() {
     const std::size_t stop = line_end_from(begin_);
     const std::size_t take = stop - begin_;
     const std::size_t room = kMaxLineLength - long_line_.size();
-    long_line_.append(buffer_.get() + begin_, std::min(take, room));
+    long_line_.append(buffer.get() + begin_, std::min(take, room));
     begin_ = stop;
     if (stop < end_) {
       ++begin_;
-      after_cr_ = buffer_[stop] == '\r';
+      after_cr_ = buffer[stop] == '\r';
       break;
     }
     begin_ = end_ = 0;
@@ -134,11 +164,34 @@ std::optional<std::string_view> LineFile::next_line() {
 
 // The line is handed back from where it was built, not reloaded from last_ just after it was
 // stored there.
-std::string_view LineFile::deliver(std::string_view line) {
+std::string_view LineFile::State::deliver(std::string_view line) {
   last_ = line;
   have_last_ = true;
   ++line_number_;
   return line;
 }
+
+// --- read files ------------------------------------------------------------------------------
+
+ReadFile::ReadFile() = default;
+ReadFile::ReadFile(ReadFile&&) noexcept = default;
+ReadFile& ReadFile::operator=(ReadFile&&) noexcept = default;
+ReadFile::~ReadFile() = default;
+
+ReadFile ReadFile::open(FileSystem& files, int unit, const std::string& name, int& error) {
+  error = 0;
+  ReadFile f;
+  std::unique_ptr<InputFile> in = files.open_input(name, error);
+  if (!in) {
+    if (error == 0) error = ENOENT;
+    return f;
+  }
+  f.unit_ = unit;
+  f.name_ = name;
+  f.lines_ = std::make_unique<LineFile>(std::move(in));
+  return f;
+}
+
+void ReadFile::close() { lines_.reset(); }
 
 }  // namespace corvane

@@ -205,7 +205,7 @@ TEST(DriverTerminal, ListingLinesAreShownAsTheyAreComplete) {
 // Every end at the layout question keeps the previous report byte for byte, and leaves none
 // where there was none: the end of input, a letter, Ctrl-C, a hang-up; at a terminal and on a
 // pipe.
-TEST(DriverTerminal, RunEndedAtTheLayoutQuestionKeepsThePreviousReport) {
+TEST(DriverTerminal, RunThatEndsAtTheLayoutQuestionKeepsThePreviousReport) {
   enum class End { input, letter, interrupt, hang_up };
   struct Case {
     End end;

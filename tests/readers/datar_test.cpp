@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "readers/readers.h"
 #include "readers/series_file.h"
 

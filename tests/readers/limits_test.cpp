@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "readers/readers.h"
 #include "test_util.h"
 
@@ -27,16 +27,15 @@ struct Call {
 Call first_call(const std::string& content) {
   TempDir dir;
   write_file(dir / "data", content);
-  MemoryConsole console;
-  Services io(console);
-  io.open_existing(kInputHandle, (dir / "data").string());
+  testing::TextSink console;
+  ReadFile file = testing::open_data(dir / "data");
   std::vector<float> values(kMaxValues);
   Call c;
   std::int32_t year = 0;
   bool self_describing = false;
-  c.limit =
-      trrw(c.id, year, c.n, values, c.counter, io, kInputHandle, LayoutCode::mr, self_describing);
-  c.console = console.out;
+  c.limit = trrw(c.id, year, c.n, values, c.counter, file.lines(), console, LayoutCode::mr,
+                 self_describing);
+  c.console = console.text;
   return c;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "readers/readers.h"
 #include "test_util.h"
 
@@ -104,10 +104,9 @@ struct Read {
 // Every call of trrw on `path` until the end of the file (calls that meet a limit included when
 // an observer is there, which goes on past it).
 Read read_through(const std::filesystem::path& path, LayoutCode code, bool observed) {
-  MemoryConsole console;
-  Services io(console);
-  io.open_existing(kInputHandle, path.string());
-  Recorder recorder(io.source(kInputHandle), code);
+  testing::TextSink console;
+  ReadFile file = testing::open_data(path);
+  Recorder recorder(file.lines(), code);
   std::vector<float> values(kMaxValues);
   std::int32_t counter = 0;
   Read r;
@@ -116,7 +115,7 @@ Read read_through(const std::filesystem::path& path, LayoutCode code, bool obser
     id.fill(' ');
     std::int32_t year = 0, n = 0;
     bool sd = false;
-    const ReadLimit limit = trrw(id, year, n, values, counter, io, kInputHandle, code, sd,
+    const ReadLimit limit = trrw(id, year, n, values, counter, file.lines(), console, code, sd,
                                  observed ? &recorder : nullptr);
     std::string s = words({std::string(id.data(), id.size()), number(year), number(n),
                            number(static_cast<int>(limit))});

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/handles.h"
+#include "driver/run_numbers.h"
 #include "readers/readers.h"
 #include "test_util.h"
 
@@ -21,9 +21,8 @@ struct Series {
 
 // Every series of a file, read in place (the reader never writes).
 std::vector<Series> read_all(const std::string& relative, LayoutCode code, std::string& out) {
-  MemoryConsole console;
-  Services io(console);
-  io.open_existing(kInputHandle, test_data(relative).string());
+  testing::TextSink console;
+  ReadFile file = testing::open_data(test_data(relative));
   SeriesId id{};
   std::vector<float> values(kMaxValues);
   std::int32_t counter = 0;
@@ -31,7 +30,7 @@ std::vector<Series> read_all(const std::string& relative, LayoutCode code, std::
   for (;;) {
     Series s;
     bool self_describing = true;
-    trrw(id, s.year, s.n, values, counter, io, kInputHandle, code, self_describing);
+    trrw(id, s.year, s.n, values, counter, file.lines(), console, code, self_describing);
     if (counter < 1) break;
     EXPECT_FALSE(self_describing);
     EXPECT_EQ(counter, static_cast<std::int32_t>(got.size()) + 1);
@@ -40,7 +39,7 @@ std::vector<Series> read_all(const std::string& relative, LayoutCode code, std::
     got.push_back(std::move(s));
   }
   EXPECT_EQ(counter, kEndOfFile);
-  out = console.out;
+  out = console.text;
   return got;
 }
 

@@ -4,10 +4,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "driver/handles.h"
+#include "driver/program.h"
 #include "readers/readers.h"
 #include "test_util.h"
 
@@ -26,17 +27,20 @@ class SeriesFile {
  public:
   explicit SeriesFile(std::string_view content, LayoutCode code = LayoutCode::mr) : code_(code) {
     write_file(dir_ / "data", content);
-    io_.open_existing(kInputHandle, (dir_ / "data").string());
+    file_ = open_data(dir_ / "data");
   }
   // One call of trrw: the counter it hands back; a delivered series is in `last`.
   std::int32_t call() {
     std::int32_t n = 0;
     bool self_describing = false;
     SeriesCounts counts;
-    const ReadLimit limit = trrw(id_, last.year, n, values_, counter_, io_, kInputHandle, code_,
-                                 self_describing, nullptr, &counts);
+    const ReadLimit limit = trrw(id_, last.year, n, values_, counter_, file_.lines(), console_sink_,
+                                 code_, self_describing, nullptr, &counts);
     // A limit stops the run, as the driver stops it.
-    if (limit != ReadLimit::none) io_.stop_run(limit_message(limit, id_, n), kExitStopped);
+    if (limit != ReadLimit::none) {
+      stopped_ = io_.stop_run(limit_message(limit, id_, n), End::stopped());
+      return 0;
+    }
     last.id.assign(id_.data(), id_.size());
     last.values.assign(values_.begin(), values_.begin() + std::max(n, 0));
     last.self_describing = self_describing;
@@ -53,17 +57,15 @@ class SeriesFile {
       got.push_back(last);
       EXPECT_EQ(counter_, static_cast<std::int32_t>(got.size()));
     }
+    if (stopped_) return got;  // a stop ends the reading, as it ends the run
     EXPECT_EQ(counter_, kEndOfFile);
     return got;
   }
   // Reads the whole file into `read`: the status of the stop that ends it, or -1 when it runs
   // to the end.
   int stop_status() {
-    try {
-      read = all();
-    } catch (const RunEnd& end) {
-      return end.why == RunEnd::Why::failed ? kExitFailure : end.status;
-    }
+    read = all();
+    if (stopped_) return exit_status(*stopped_);
     return -1;
   }
   const std::string& out() const { return console_.out; }
@@ -75,6 +77,9 @@ class SeriesFile {
   TempDir dir_;
   MemoryConsole console_;
   Services io_{console_};
+  ServicesSink console_sink_{io_, kConsole};
+  ReadFile file_;
+  std::optional<End> stopped_;
   LayoutCode code_;
   SeriesId id_{};
   std::vector<float> values_ = std::vector<float>(kMaxValues);

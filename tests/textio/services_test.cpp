@@ -5,14 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "driver/handles.h"
+#include "driver/program.h"
 #include "test_util.h"
 #include "textio/textio.h"
 
@@ -232,14 +231,24 @@ TEST(TextioLineFile, ManyLinesWithStepsBack) {
 
 // --- services ------------------------------------------------------------------------------
 
-// The status of the RunEnd that `f` throws, or -1 when it returns.
-int run_end_status(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const RunEnd& e) {
-    return e.why == RunEnd::Why::failed ? kExitFailure : e.status;
-  }
-  return -1;
+// The status of an end, or of the end that a result met (-1 when it went through).
+int run_end_status(End end) { return exit_status(end); }
+template <typename T>
+int run_end_status(const Result<T>& result) {
+  return result ? -1 : exit_status(result.end());
+}
+
+// A read whose outcome the caller does not handle: an outcome other than done ends the run.
+template <typename Read>
+int unhandled_status(Services& io, Read read) {
+  const ReadResult r = read();
+  return r.outcome == ReadOutcome::done ? -1 : run_end_status(io.unhandled(r));
+}
+int unhandled_status(Services& io, ReadFile& file, const Layout& layout,
+                     std::span<const Var> vars) {
+  const Result<ReadResult> r = io.read_line(file, layout, vars);
+  if (!r) return run_end_status(r);
+  return r->outcome == ReadOutcome::done ? -1 : run_end_status(io.unhandled(*r, file));
 }
 
 // Makes a directory the current one for the time of a test.
@@ -270,13 +279,14 @@ TEST(TextioServices, OpenForWritingReplacesAnExistingFile) {
   write_file(name, old);
   MemoryConsole console;
   Services io(console);
-  io.open_for_writing(kReportHandle, name);
-  EXPECT_TRUE(io.is_open(kReportHandle));
-  io.write_line(kReportHandle, Layout{literal(" first")});
-  io.write_line(kReportHandle, Layout{integer(5)}, std::vector<Value>{42});
-  io.write_free_form(kReportHandle, "third");
-  io.close_file(kReportHandle);
-  EXPECT_FALSE(io.is_open(kReportHandle));
+  Result<WrittenFile> report = io.open_for_writing(kReportUnit, name);
+  ASSERT_TRUE(report);
+  EXPECT_TRUE(report->is_open());
+  io.write_line(*report, Layout{literal(" first")});
+  io.write_line(*report, Layout{integer(5)}, std::vector<Value>{42});
+  io.write_free_form(*report, "third");
+  ASSERT_TRUE(io.close_file(*report));
+  EXPECT_FALSE(report->is_open());
   EXPECT_EQ(read_file(name), " first\n   42\n third\n");
   EXPECT_EQ(console.out, "");
   EXPECT_EQ(console.err, "");
@@ -298,13 +308,14 @@ TEST(TextioServices, FileExists) {
   EXPECT_TRUE(io.file_exists(pad("sub", 40)));  // a directory counts as existing
   EXPECT_TRUE(io.file_exists((dir / "oaks.rrw").string()));
   // Also while the file is open.
-  io.open_existing(kInputHandle, pad("oaks.rrw", 40));
+  Result<ReadFile> input = io.open_existing(kInputUnit, pad("oaks.rrw", 40));
+  ASSERT_TRUE(input);
   EXPECT_TRUE(io.file_exists("oaks.rrw"));
   std::string line(80, '#');
   const Var vars[] = {Var::text(line)};
-  EXPECT_EQ(io.read_line(kInputHandle, kLineOf80, vars).outcome, ReadOutcome::done);
+  EXPECT_EQ(io.read_line(*input, kLineOf80, vars)->outcome, ReadOutcome::done);
   EXPECT_EQ(line, pad("x", 80));
-  io.close_file(kInputHandle);
+  io.close_file(*input);
   EXPECT_EQ(console.out + console.err, "");
 }
 
@@ -314,28 +325,29 @@ TEST(TextioServices, ReadLineAtTheEndOfAFile) {
   write_file(name, "one\r\r\ntwo\r\n");
   MemoryConsole console;
   Services io(console);
-  io.open_existing(kInputHandle, name);
+  Result<ReadFile> input = io.open_existing(kInputUnit, name);
+  ASSERT_TRUE(input);
+  ReadFile& file = *input;
   std::string line(8, '#');
   const Var vars[] = {Var::text(line)};
-  EXPECT_EQ(io.read_line(kInputHandle, kLineOf80, vars).outcome, ReadOutcome::done);
+  EXPECT_EQ(io.read_line(file, kLineOf80, vars)->outcome, ReadOutcome::done);
   EXPECT_EQ(line, pad("one", 8));
-  EXPECT_EQ(io.read_line(kInputHandle, kLineOf80, vars).outcome, ReadOutcome::done);
+  EXPECT_EQ(io.read_line(file, kLineOf80, vars)->outcome, ReadOutcome::done);
   EXPECT_EQ(line, pad("two", 8));
   // A step back after the last line gives it once more, then the end.
-  io.step_back(kInputHandle);
+  io.step_back(file);
   line.assign(8, '#');
-  EXPECT_EQ(io.read_line(kInputHandle, kLineOf80, vars).outcome, ReadOutcome::done);
+  EXPECT_EQ(io.read_line(file, kLineOf80, vars)->outcome, ReadOutcome::done);
   EXPECT_EQ(line, pad("two", 8));
-  const ReadResult end = io.read_line(kInputHandle, kLineOf80, vars, Handling::end);
+  const ReadResult end = *io.read_line(file, kLineOf80, vars);
   EXPECT_EQ(end.outcome, ReadOutcome::end_of_file);
-  EXPECT_EQ(io.read_line(kInputHandle, kLineOf80, vars, Handling::both).outcome,
-            ReadOutcome::end_of_file);
+  EXPECT_EQ(io.read_line(file, kLineOf80, vars)->outcome, ReadOutcome::end_of_file);
   EXPECT_EQ(console.err, "");
   // Without handling, the end of the file ends the run with an error report.
-  EXPECT_EQ(run_end_status([&] { io.read_line(kInputHandle, kLineOf80, vars); }), kExitFailure);
+  EXPECT_EQ(unhandled_status(io, file, kLineOf80, vars), kExitFailure);
   EXPECT_TRUE(contains(console.err, "Attempt to read past end of file")) << console.err;
-  EXPECT_TRUE(contains(console.err, "13")) << console.err;  // the handle
-  EXPECT_FALSE(io.is_open(kInputHandle));                   // every file closed
+  EXPECT_TRUE(contains(console.err, "13")) << console.err;  // the unit
+  EXPECT_FALSE(file.is_open());                             // the file closed
   EXPECT_EQ(console.out, "");
 }
 
@@ -345,17 +357,16 @@ TEST(TextioServices, ConversionFailureInAFileLine) {
   write_file(name, "  12\n  1x\n  1x\n");
   MemoryConsole console;
   Services io(console);
-  io.open_existing(kInputHandle, name);
+  Result<ReadFile> input = io.open_existing(kInputUnit, name);
+  ASSERT_TRUE(input);
   std::int32_t n = 0;
   const Var vars[] = {Var::of(n)};
-  EXPECT_EQ(io.read_line(kInputHandle, Layout{integer(4)}, vars).outcome, ReadOutcome::done);
+  EXPECT_EQ(io.read_line(*input, Layout{integer(4)}, vars)->outcome, ReadOutcome::done);
   EXPECT_EQ(n, 12);
-  const ReadResult handled =
-      io.read_line(kInputHandle, Layout{integer(4)}, vars, Handling::conversion);
+  const ReadResult handled = *io.read_line(*input, Layout{integer(4)}, vars);
   EXPECT_EQ(handled.outcome, ReadOutcome::conversion_failure);
   EXPECT_EQ(handled.failed_column, 1);
-  EXPECT_EQ(run_end_status([&] { io.read_line(kInputHandle, Layout{integer(4)}, vars); }),
-            kExitFailure);
+  EXPECT_EQ(unhandled_status(io, *input, Layout{integer(4)}, vars), kExitFailure);
   EXPECT_TRUE(contains(console.err, kIllegalCharacter)) << console.err;
 }
 
@@ -365,28 +376,30 @@ TEST(TextioServices, ReadTextAndStepBack) {
   write_file(name, "a\nb");
   MemoryConsole console;
   Services io(console);
-  io.open_existing(kInputHandle, name);
-  EXPECT_EQ(io.read_text(kInputHandle), std::optional<std::string_view>("a"));
-  io.step_back(kInputHandle);
-  EXPECT_EQ(io.read_text(kInputHandle), std::optional<std::string_view>("a"));
-  EXPECT_EQ(io.read_text(kInputHandle), std::optional<std::string_view>("b"));
-  EXPECT_FALSE(io.read_text(kInputHandle).has_value());
-  io.close_file(kInputHandle);
-  // A handle can be opened again after it was closed, from the first line.
-  io.open_existing(kInputHandle, name);
-  EXPECT_EQ(io.read_text(kInputHandle), std::optional<std::string_view>("a"));
-  io.close_file(kInputHandle);
+  Result<ReadFile> input = io.open_existing(kInputUnit, name);
+  ASSERT_TRUE(input);
+  EXPECT_EQ(io.read_text(*input), std::optional<std::string_view>("a"));
+  io.step_back(*input);
+  EXPECT_EQ(io.read_text(*input), std::optional<std::string_view>("a"));
+  EXPECT_EQ(io.read_text(*input), std::optional<std::string_view>("b"));
+  EXPECT_FALSE(io.read_text(*input).has_value());
+  io.close_file(*input);
+  // A file can be opened again after it was closed, from the first line.
+  input = io.open_existing(kInputUnit, name);
+  ASSERT_TRUE(input);
+  EXPECT_EQ(io.read_text(*input), std::optional<std::string_view>("a"));
+  io.close_file(*input);
 }
 
 TEST(TextioServices, OpenExistingOfAMissingFile) {
   TempDir dir;
   MemoryConsole console;
   Services io(console);
-  EXPECT_EQ(run_end_status([&] { io.open_existing(kInputHandle, (dir / "nofile.rrw").string()); }),
-            kExitFailure);
+  const Result<ReadFile> input = io.open_existing(kInputUnit, (dir / "nofile.rrw").string());
+  EXPECT_EQ(run_end_status(input), kExitFailure);
   EXPECT_TRUE(contains(console.err, "No such file or directory")) << console.err;
   EXPECT_TRUE(contains(console.err, "nofile.rrw")) << console.err;
-  EXPECT_FALSE(io.is_open(kInputHandle));
+  EXPECT_FALSE(input);
   EXPECT_EQ(console.out, "");
 }
 
@@ -394,8 +407,7 @@ TEST(TextioServices, OpenExistingOfADirectory) {
   TempDir dir;
   MemoryConsole console;
   Services io(console);
-  EXPECT_EQ(run_end_status([&] { io.open_existing(kInputHandle, dir.path().string()); }),
-            kExitFailure);
+  EXPECT_EQ(run_end_status(io.open_existing(kInputUnit, dir.path().string())), kExitFailure);
   EXPECT_TRUE(contains(console.err, "Is a directory")) << console.err;
 }
 
@@ -404,12 +416,11 @@ TEST(TextioServices, ANameOfBlanksNamesNoFile) {
   InDirectory in(dir.path());
   MemoryConsole console;
   Services io(console);
-  EXPECT_EQ(run_end_status([&] { io.open_existing(kInputHandle, std::string(40, ' ')); }),
-            kExitFailure);
+  EXPECT_EQ(run_end_status(io.open_existing(kInputUnit, std::string(40, ' '))), kExitFailure);
   EXPECT_TRUE(contains(console.err, "No such file or directory")) << console.err;
   console.err.clear();
-  EXPECT_EQ(run_end_status([&] { io.open_for_writing(kReportHandle, std::string(40, ' ')); }),
-            kExitFailure);
+  Services io2(console);  // a run reports one failure
+  EXPECT_EQ(run_end_status(io2.open_for_writing(kReportUnit, std::string(40, ' '))), kExitFailure);
   EXPECT_NE(console.err, "");
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
@@ -418,38 +429,41 @@ TEST(TextioServices, OpenForWritingInAMissingDirectory) {
   TempDir dir;
   MemoryConsole console;
   Services io(console);
-  EXPECT_EQ(run_end_status(
-                [&] { io.open_for_writing(kReportHandle, (dir / "nodir" / "x_rec").string()); }),
-            kExitFailure);
+  const Result<WrittenFile> report =
+      io.open_for_writing(kReportUnit, (dir / "nodir" / "x_rec").string());
+  EXPECT_EQ(run_end_status(report), kExitFailure);
   EXPECT_TRUE(contains(console.err, "No such file or directory")) << console.err;
-  EXPECT_FALSE(io.is_open(kReportHandle));
+  EXPECT_FALSE(report);
 }
 
 TEST(TextioServices, AFailedWriteIsReportedWhenTheFileIsClosed) {
   MemoryConsole console;
   Services io(console);
-  io.open_for_writing(kReportHandle, "/dev/full");
-  io.write_line(kReportHandle, Layout{literal(" a report line")});
-  EXPECT_EQ(run_end_status([&] { io.close_file(kReportHandle); }), kExitFailure);
+  Result<WrittenFile> report = io.open_for_writing(kReportUnit, "/dev/full");
+  ASSERT_TRUE(report);
+  io.write_line(*report, Layout{literal(" a report line")});
+  EXPECT_EQ(run_end_status(io.close_file(*report)), kExitFailure);
   EXPECT_TRUE(contains(console.err, "/dev/full")) << console.err;
   EXPECT_TRUE(contains(console.err, "No space left on device")) << console.err;
-  EXPECT_FALSE(io.is_open(kReportHandle));
+  EXPECT_FALSE(report->is_open());
 }
 
 TEST(TextioServices, AFailedWriteIsReportedAtStopRun) {
   MemoryConsole console;
   Services io(console);
-  io.open_for_writing(kReportHandle, "/dev/full");
-  io.write_line(kReportHandle, Layout{literal(" a report line")});
+  Result<WrittenFile> report = io.open_for_writing(kReportUnit, "/dev/full");
+  ASSERT_TRUE(report);
+  io.write_line(*report, Layout{literal(" a report line")});
   // A normal stop that cannot complete the report file is no normal end.
-  EXPECT_EQ(run_end_status([&] { io.stop_run(" ", kExitNormal); }), kExitFailure);
+  EXPECT_EQ(run_end_status(io.close_at_end(*report, io.stop_run(" ", End::normal()))),
+            kExitFailure);
   EXPECT_TRUE(contains(console.err, "/dev/full")) << console.err;
 }
 
 TEST(TextioServices, StopRunWithABlankWritesNothing) {
   MemoryConsole console;
   Services io(console);
-  EXPECT_EQ(run_end_status([&] { io.stop_run(" ", kExitNormal); }), kExitNormal);
+  EXPECT_EQ(run_end_status(io.stop_run(" ", End::normal())), kExitNormal);
   EXPECT_EQ(console.out, "");
   EXPECT_EQ(console.err, "");
 }
@@ -458,7 +472,7 @@ TEST(TextioServices, StopRunWithAMessage) {
   MemoryConsole console;
   Services io(console);
   io.write_line(kConsole, Layout{blanks(1), literal("ABC00001  1850")});
-  EXPECT_EQ(run_end_status([&] { io.stop_run("sbr trrw:  over 25 text lines", kExitStopped); }),
+  EXPECT_EQ(run_end_status(io.stop_run("sbr trrw:  over 25 text lines", End::stopped())),
             kExitStopped);
   EXPECT_EQ(console.out, " ABC00001  1850\nsbr trrw:  over 25 text lines\n");
   EXPECT_EQ(console.err, "");
@@ -469,11 +483,11 @@ TEST(TextioServices, StopRunClosesFilesComplete) {
   const std::string name = (dir / "report").string();
   MemoryConsole console;
   Services io(console);
-  io.open_for_writing(kReportHandle, name);
-  for (int k = 0; k < 1000; ++k)
-    io.write_line(kReportHandle, Layout{integer(6)}, std::vector<Value>{k});
-  EXPECT_EQ(run_end_status([&] { io.stop_run(" ", kExitNormal); }), kExitNormal);
-  EXPECT_FALSE(io.is_open(kReportHandle));
+  Result<WrittenFile> report = io.open_for_writing(kReportUnit, name);
+  ASSERT_TRUE(report);
+  for (int k = 0; k < 1000; ++k) io.write_line(*report, Layout{integer(6)}, std::vector<Value>{k});
+  EXPECT_EQ(run_end_status(io.close_at_end(*report, io.stop_run(" ", End::normal()))), kExitNormal);
+  EXPECT_FALSE(report->is_open());
   const std::string content = read_file(name);
   EXPECT_EQ(content.size(), 7000u);
   EXPECT_EQ(content.substr(content.size() - 7), "   999\n");
@@ -483,12 +497,12 @@ TEST(TextioServices, AHeldPromptIsEndedByStopRun) {
   MemoryConsole console;
   Services io(console);
   io.prompt(Layout{blanks(13), literal("Enter file name :  "), hold()});
-  EXPECT_EQ(run_end_status([&] { io.stop_run(" ", kExitNormal); }), kExitNormal);
+  EXPECT_EQ(run_end_status(io.stop_run(" ", End::normal())), kExitNormal);
   EXPECT_EQ(console.out, "             Enter file name :  \n");
   MemoryConsole console2;
   Services io2(console2);
   io2.prompt(Layout{literal("n :  "), hold()});
-  EXPECT_EQ(run_end_status([&] { io2.stop_run("stopped", kExitStopped); }), kExitStopped);
+  EXPECT_EQ(run_end_status(io2.stop_run("stopped", End::stopped())), kExitStopped);
   EXPECT_EQ(console2.out, "n :  \nstopped\n");
 }
 
@@ -498,7 +512,8 @@ TEST(TextioServices, AHeldPromptIsEndedBeforeAnErrorReport) {
   io.prompt(Layout{blanks(13), literal("[1] rrw  [2] crn  :  "), hold()});
   std::int32_t answer = -1;
   const Var vars[] = {Var::of(answer)};
-  EXPECT_EQ(run_end_status([&] { io.read_answer(Layout{integer(1)}, vars); }), kExitFailure);
+  EXPECT_EQ(unhandled_status(io, [&] { return io.read_answer(Layout{integer(1)}, vars); }),
+            kExitFailure);
   EXPECT_EQ(console.out, "             [1] rrw  [2] crn  :  \n");
   EXPECT_TRUE(contains(console.err, "Illegal character in numeric input")) << console.err;
   EXPECT_TRUE(contains(console.err, "console")) << console.err;
@@ -516,18 +531,18 @@ TEST(TextioServices, ReadAnswer) {
   EXPECT_EQ(answer, 0);
   EXPECT_EQ(io.read_answer(one, vars).outcome, ReadOutcome::done);
   EXPECT_EQ(answer, 2);
-  EXPECT_EQ(io.read_answer(one, vars, Handling::conversion).outcome,
-            ReadOutcome::conversion_failure);
-  EXPECT_EQ(io.read_answer(one, vars, Handling::end).outcome, ReadOutcome::end_of_file);
+  EXPECT_EQ(io.read_answer(one, vars).outcome, ReadOutcome::conversion_failure);
+  EXPECT_EQ(io.read_answer(one, vars).outcome, ReadOutcome::end_of_file);
   EXPECT_EQ(console.err, "");
 }
 
-TEST(TextioServices, AnIllegalAnswerWithoutHandlingEndsTheRun) {
+TEST(TextioServices, AnIllegalAnswerNotHandledEndsTheRun) {
   MemoryConsole console("x\n");
   Services io(console);
   std::int32_t answer = -1;
   const Var vars[] = {Var::of(answer)};
-  EXPECT_EQ(run_end_status([&] { io.read_answer(Layout{integer(1)}, vars); }), kExitFailure);
+  EXPECT_EQ(unhandled_status(io, [&] { return io.read_answer(Layout{integer(1)}, vars); }),
+            kExitFailure);
   EXPECT_TRUE(contains(console.err, "Illegal character in numeric input")) << console.err;
   EXPECT_EQ(console.out, "");
 }
@@ -537,11 +552,12 @@ TEST(TextioServices, EndOfConsoleInputAtAnAnswer) {
   Services io(console);
   std::string answer(40, '#');
   const Var vars[] = {Var::text(answer)};
-  EXPECT_EQ(run_end_status([&] { io.read_answer(Layout{text()}, vars); }), kExitFailure);
+  EXPECT_EQ(unhandled_status(io, [&] { return io.read_answer(Layout{text()}, vars); }),
+            kExitFailure);
   EXPECT_TRUE(contains(console.err, "Attempt to read past end of file")) << console.err;
   MemoryConsole console2("");
   Services io2(console2);
-  EXPECT_EQ(run_end_status([&] { (void)io2.read_answer_text(); }), kExitFailure);
+  EXPECT_EQ(run_end_status(io2.read_answer_text()), kExitFailure);
   EXPECT_TRUE(contains(console2.err, "Attempt to read past end of file")) << console2.err;
 }
 
@@ -551,7 +567,7 @@ TEST(TextioServices, WaitForReturn) {
   io.wait_for_return("Hit RETURN to Quit");
   EXPECT_EQ(console.out, " Hit RETURN to Quit\n");
   // The line was taken: the next answer is the following one.
-  EXPECT_EQ(io.read_answer_text(), "2");
+  EXPECT_EQ(*io.read_answer_text(), "2");
   // At the end of input it returns as for Return.
   io.wait_for_return("Hit RETURN to Quit");
   EXPECT_EQ(console.out, " Hit RETURN to Quit\n Hit RETURN to Quit\n");
@@ -589,13 +605,14 @@ TEST(TextioServices, HandleSinkAndPut) {
   const std::string name = (dir / "out").string();
   MemoryConsole console;
   Services io(console);
-  io.open_for_writing(kReportHandle, name);
-  HandleSink file(io, kReportHandle);
-  HandleSink screen(io, kConsole);
+  Result<WrittenFile> report = io.open_for_writing(kReportUnit, name);
+  ASSERT_TRUE(report);
+  ServicesSink file(io, *report);
+  ServicesSink screen(io, kConsole);
   write_layout(file, Layout{integer(4), integer(4)}, std::vector<Value>{1, 2});
   write_layout(screen, Layout{literal("to the console")});
-  io.put(kReportHandle, "as it stands\n");
-  io.close_file(kReportHandle);
+  io.put(*report, "as it stands\n");
+  ASSERT_TRUE(io.close_file(*report));
   EXPECT_EQ(read_file(name), "   1   2\nas it stands\n");
   EXPECT_EQ(console.out, "to the console\n");
 }
@@ -618,7 +635,8 @@ TEST(TextioServices, NamesHelpers) {
 }
 
 // Through the system's file system, every written file gives its cleanup slot back: many
-// more files than there are slots, kept, dropped and ended by close_all, one after another.
+// more files than there are slots, closed, dropped and closed at the end of a run, one after
+// another.
 TEST(ServicesSystemFiles, ManyWrittenFilesInOneProcess) {
   TempDir dir;
   MemoryConsole console;
@@ -626,13 +644,15 @@ TEST(ServicesSystemFiles, ManyWrittenFilesInOneProcess) {
   for (int i = 0; i < 30; ++i) {
     SCOPED_TRACE(i);
     const std::string name = (dir / ("out" + std::to_string(i))).string();
-    const auto keep = i % 3 == 1 ? Services::Keep::when_closed : Services::Keep::at_any_end;
-    io.open_for_writing(kReportHandle, name, keep);
-    io.put(kReportHandle, "text\n");
+    Result<WrittenFile> file = io.open_for_writing(kReportUnit, name);
+    ASSERT_TRUE(file);
+    io.put(*file, "text\n");
     if (i % 3 == 0) {
-      io.close_file(kReportHandle);
+      ASSERT_TRUE(io.close_file(*file));
+    } else if (i % 3 == 1) {
+      file = End::normal();  // destroyed unclosed: dropped
     } else {
-      ASSERT_FALSE(io.close_all().has_value());
+      ASSERT_EQ(io.close_at_end(*file, End::normal()), End::normal());
     }
     EXPECT_EQ(std::filesystem::exists(name), i % 3 != 1);
   }
