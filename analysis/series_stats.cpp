@@ -261,7 +261,8 @@ __attribute__((target_clones("avx2", "default"))) CountWalk walk_counts(const st
     seen = __builtin_shufflevector(upto, upto, 7, 7, 7, 7, 7, 7, 7, 7);
     if (found < 2 && seen[0] > middle_at[found]) [[unlikely]] {
       for (int k = 0; k < 8 && found < 2; ++k) {
-        while (found < 2 && upto[k] > middle_at[found]) w.middle[found++] = value[8 * block + k];
+        while (found < 2 && upto[k] > middle_at[found])
+          w.middle[found++] = value[8 * block + static_cast<std::size_t>(k)];
       }
     }
   }
