@@ -11,7 +11,7 @@
 
 #include "driver/run_numbers.h"
 #include "memory_console.h"
-#include "readers/readers.h"
+#include "readers/series_reader.h"
 
 namespace {
 
@@ -40,17 +40,9 @@ std::int64_t read_through(const std::filesystem::path& path) {
   corvane::Result<corvane::ReadFile> file = io.open_existing(corvane::kInputUnit, path.string());
   if (!file) return -1;
   corvane::ServicesSink messages(io, corvane::kConsole);
-  std::vector<float> values(corvane::kMaxValues);
-  corvane::SeriesId id;
-  std::int32_t first = 0, n = 0, counter = 0;
-  bool self_describing = false;
+  corvane::SeriesReader reader(file->lines(), corvane::LayoutCode::mr, messages);
   std::int64_t series = 0;
-  for (;;) {
-    corvane::trrw(id, first, n, values, counter, file->lines(), messages, corvane::LayoutCode::mr,
-                  self_describing);
-    if (counter <= 0) break;
-    ++series;
-  }
+  while (reader.next().kind == corvane::SeriesStep::Kind::series) ++series;
   return series;
 }
 

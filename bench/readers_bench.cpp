@@ -11,7 +11,7 @@
 #include "bench/generate.h"
 #include "driver/run_numbers.h"
 #include "memory_console.h"
-#include "readers/readers.h"
+#include "readers/series_reader.h"
 
 namespace {
 
@@ -30,7 +30,6 @@ void read_file(benchmark::State& state, LayoutCode code) {
   const auto path =
       prepare(code == LayoutCode::mr ? "corvane-bench.rwl" : "corvane-bench.crn", content);
   const auto lines = std::count(content.begin(), content.end(), '\n');
-  std::vector<float> values(corvane::kMaxValues);
   std::int64_t series = 0;
   for (auto _ : state) {
     corvane::MemoryConsole console;
@@ -41,15 +40,13 @@ void read_file(benchmark::State& state, LayoutCode code) {
       break;
     }
     corvane::ServicesSink messages(io, corvane::kConsole);
-    corvane::SeriesId id;
-    std::int32_t first = 0, n = 0, counter = 0;
-    bool self_describing = false;
+    corvane::SeriesReader reader(file->lines(), code, messages);
     series = 0;
     for (;;) {
-      corvane::trrw(id, first, n, values, counter, file->lines(), messages, code, self_describing);
-      if (counter <= 0) break;
+      const corvane::SeriesStep step = reader.next();
+      if (step.kind != corvane::SeriesStep::Kind::series) break;
       ++series;
-      benchmark::DoNotOptimize(values.data());
+      benchmark::DoNotOptimize(step.series.values.data());
     }
     io.close_file(*file);
   }

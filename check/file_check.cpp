@@ -7,6 +7,7 @@
 
 #include "check/describe.h"
 #include "readers/decade_line.h"
+#include "readers/series_reader.h"
 
 namespace corvane {
 
@@ -70,19 +71,14 @@ std::int64_t FileCheck::read(std::int64_t series_before) {
   struct : Sink {
     void put(std::string_view) override {}
   } silent;
-  std::vector<float> values(kMaxValues);
-  std::int32_t counter = 0;
+  SeriesReader reader(file_, code_, silent, this);
   std::int64_t delivered_here = 0;
   for (;;) {
     begin_call();
-    SeriesId id;
-    id.fill(' ');
-    std::int32_t first_year = 0, n = 0;
-    bool self_describing = false;
-    const ReadLimit limit =
-        trrw(id, first_year, n, values, counter, file_, silent, code_, self_describing, this);
-    if (limit != ReadLimit::none) continue;  // where a run stops: the series is not delivered
-    if (counter >= 1) {
+    const SeriesStep step = reader.next();
+    // Where a run stops at a limit the series is not delivered; the check goes on.
+    if (step.kind == SeriesStep::Kind::limit) continue;
+    if (step.kind == SeriesStep::Kind::series) {
       delivered(series_before + ++delivered_here);
       continue;
     }

@@ -2,7 +2,8 @@
 #include "driver/listing.h"
 
 #include <cmath>
-#include <memory>
+
+#include "readers/series_reader.h"
 
 namespace corvane {
 
@@ -111,12 +112,8 @@ float series_mean(std::span<const float> values) {
 Result<std::int32_t> run_listing(Services& io, const Intake& intake, RunFiles& files,
                                  Catalogue& catalogue, SeriesDescriber* describer) {
   if (describer != nullptr) catalogue.stats.reserve(static_cast<std::size_t>(kMaxSeries));
-  // The reader writes every value before it is read: the buffer needs no filling.
-  const std::unique_ptr<float[]> buffer(new float[kMaxValues]);
-  const std::span<float> values(buffer.get(), static_cast<std::size_t>(kMaxValues));
   std::string line;
   line.reserve(64);
-  std::int32_t counter = 0;
   std::int32_t missing = 0;
   catalogue.suspect_lines.assign(static_cast<std::size_t>(intake.file_count), 0);
   ServicesSink console(io, kConsole);  // the self-describing reader's messages
@@ -142,24 +139,17 @@ Result<std::int32_t> run_listing(Services& io, const Intake& intake, RunFiles& f
     both(io, intake, files.report, table_heading(intake.layout_choice));
     if (const Status written = io.status(); !written) return written.end();
 
+    SeriesReader reader(files.input.lines(), intake.code, console);
     for (;;) {
-      SeriesId id;
-      id.fill(' ');
-      std::int32_t first_year = 0, n = 0;
-      bool self_describing = false;
-      SeriesCounts counts;
-      const ReadLimit limit = trrw(id, first_year, n, values, counter, files.input.lines(), console,
-                                   intake.code, self_describing, nullptr, &counts);
-      if (limit != ReadLimit::none) {
-        return io.stop_run(limit_message(limit, id, n), End::stopped());
+      const SeriesStep step = reader.next();
+      if (step.kind == SeriesStep::Kind::limit) {
+        return io.stop_run(step.limit_message(), End::stopped());
       }
       // A read that failed is no end of the file: the run ends with the system's reason.
       if (const Status read = io.check_read(files.input); !read) return read.end();
-      catalogue.suspect_lines[static_cast<std::size_t>(k)] += counts.suspect_lines;
-      // A year below -999 carries its minus sign in the ID's last column.
-      const bool year_sign = !self_describing && id[7] == '-';
-      if (year_sign) first_year = -first_year;
-      if (counter <= 0) break;
+      catalogue.suspect_lines[static_cast<std::size_t>(k)] += step.counts.suspect_lines;
+      if (step.kind == SeriesStep::Kind::end) break;
+      const Series& series = step.series;
       if (catalogue.count >= kMaxSeries) {
         return io.stop_run("The catalogue is full: a run holds at most " +
                                std::to_string(kMaxSeries) + " series, and file \"" +
@@ -167,20 +157,21 @@ Result<std::int32_t> run_listing(Services& io, const Intake& intake, RunFiles& f
                                "\" holds more; the run stops without its summary.",
                            End::stopped());
       }
-      const std::int32_t last_year = first_year + n - 1;
-      const std::span<const float> delivered(values.data(), static_cast<std::size_t>(n));
+      const SeriesId& id = series.id;
+      const std::int32_t first_year = series.first_year, last_year = series.last_year();
+      const auto n = static_cast<std::int32_t>(series.values.size());
       if (describer != nullptr) {
-        catalogue.stats.push_back(describer->describe(delivered));
-        catalogue.stats.back().missing = counts.missing_rings;
+        catalogue.stats.push_back(describer->describe(series.values));
+        catalogue.stats.back().missing = step.counts.missing_rings;
       }
       catalogue.ID.push_back(id);
       catalogue.IYR.push_back(first_year);
       catalogue.N.push_back(n);
       catalogue.LYR.push_back(last_year);
       catalogue.file.push_back(k);
-      catalogue.year_sign.push_back(year_sign ? 1 : 0);
+      catalogue.year_sign.push_back(series.year_sign ? 1 : 0);
       if (n > 0) {
-        const float mean = series_mean(delivered);
+        const float mean = series_mean(series.values);
         catalogue.mean.push_back(mean);
         build_series_line(line, file_series, id, first_year, last_year, n, &mean);
       } else {
@@ -200,7 +191,6 @@ Result<std::int32_t> run_listing(Services& io, const Intake& intake, RunFiles& f
       const Value total[] = {catalogue.count};
       io.write_line(kConsole, running_total(), total);
     }
-    counter = 0;
   }
   return missing;
 }

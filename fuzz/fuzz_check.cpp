@@ -8,7 +8,7 @@
 #include "check/check.h"
 #include "driver/run_numbers.h"
 #include "fuzz/fuzz_util.h"
-#include "readers/readers.h"
+#include "readers/series_reader.h"
 
 namespace {
 
@@ -27,18 +27,15 @@ Run plain_run(testing::MemoryFiles& files, LayoutCode code) {
   int error = 0;
   ReadFile file = ReadFile::open(files, kInputUnit, "data.txt", error);
   if (!file.is_open()) std::abort();
-  std::vector<float> values(kMaxValues);
-  SeriesId id{};
-  std::int32_t first = 0, n = 0, counter = 0;
-  bool self_describing = false;
+  SeriesReader reader(file.lines(), code, console);
   Run run;
   for (;;) {
-    if (trrw(id, first, n, values, counter, file.lines(), console, code, self_describing) !=
-        ReadLimit::none) {
+    const SeriesStep step = reader.next();
+    if (step.kind == SeriesStep::Kind::limit) {
       run.stopped = true;
       return run;
     }
-    if (counter <= 0) return run;
+    if (step.kind == SeriesStep::Kind::end) return run;
     ++run.series;
   }
 }

@@ -21,25 +21,20 @@ void message(Sink& console, std::string_view text) {
   console.put("\n");
 }
 
-// The layout of a format text, prepared once for the last text met: the series of a file
-// nearly always share one, and a layout is not prepared for each again.
-const std::optional<Layout>& description_of(std::string_view format) {
-  static std::string last_text;
-  static std::optional<Layout> last;
-  static bool known = false;
-  if (!known || format != last_text) {
-    last = parse_description(format);
-    last_text.assign(format);
-    known = true;
-  }
-  return last;
-}
-
 }  // namespace
+
+const std::optional<Layout>& FormatCache::layout_of(std::string_view format) {
+  if (!known_ || format != text_) {
+    layout_ = parse_description(format);
+    text_.assign(format);
+    known_ = true;
+  }
+  return layout_;
+}
 
 ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<float> values,
                 std::int32_t& first_year, LineFile& file, Sink& console, ReaderObserver* observer,
-                SeriesCounts* counts) {
+                SeriesCounts* counts, FormatCache* formats) {
   const auto suspect = [counts] {
     if (counts != nullptr) ++counts->suspect_lines;
   };
@@ -71,7 +66,9 @@ ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<fl
 
   first_year = year;
   if (observer != nullptr) observer->count_line(title, count, std::string_view(format, 8));
-  const std::optional<Layout>& description = description_of(std::string_view(format, 8));
+  FormatCache own;  // without a cache of the caller's, this series' format alone
+  const std::optional<Layout>& description =
+      (formats != nullptr ? *formats : own).layout_of(std::string_view(format, 8));
   if (!description) {
     message(console, ">> sbr datar:  bad format text");
     suspect();

@@ -5,8 +5,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "readers/limits.h"
 #include "textio/textio.h"
@@ -51,6 +53,19 @@ struct SeriesCounts {
   std::int32_t suspect_lines = 0;
 };
 
+/// The layout of the last self-describing format text met: the series of a file nearly always
+/// share one, which is then prepared once. A reader of a file keeps one for that file.
+class FormatCache {
+ public:
+  /// The layout that `format` describes; empty when it describes none.
+  const std::optional<Layout>& layout_of(std::string_view format);
+
+ private:
+  std::string text_;
+  std::optional<Layout> layout_;
+  bool known_ = false;
+};
+
 /// Reads one series from the line file `file` (the design's unit), by the layout `code`; the
 /// self-describing reader's messages go to `console`.
 ///
@@ -85,10 +100,13 @@ struct SeriesCounts {
 /// a long series is read to its end marker storing nothing more, the value lines of a bad
 /// count are passed over; only then is the limit handed back. What is read is otherwise the
 /// same, call for call.
+///
+/// With `formats`, the self-describing layouts are prepared through it (see FormatCache);
+/// without, each format text is prepared for its own series.
 ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
                std::int32_t& counter, LineFile& file, Sink& console, LayoutCode code,
                bool& self_describing, ReaderObserver* observer = nullptr,
-               SeriesCounts* counts = nullptr);
+               SeriesCounts* counts = nullptr, FormatCache* formats = nullptr);
 
 /// Reads one self-describing series from the line file `file` (the design's unit), positioned
 /// at its "#" title line: the title (replaced by later lines that do not begin "n  "), the count
@@ -98,10 +116,11 @@ ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::spa
 /// is returned with the values read so far; the rest of its value lines are passed over. A count
 /// below 0 or above kMaxValues is handed back as ReadLimit::count with `n` set to it. See trrw for
 /// `observer`; with `counts`, each message and a file that ends before the count line add a suspect
-/// line.
+/// line; see trrw for `formats`.
 ReadLimit datar(std::span<char, kLineWidth> title, std::int32_t& n, std::span<float> values,
                 std::int32_t& first_year, LineFile& file, Sink& console,
-                ReaderObserver* observer = nullptr, SeriesCounts* counts = nullptr);
+                ReaderObserver* observer = nullptr, SeriesCounts* counts = nullptr,
+                FormatCache* formats = nullptr);
 
 }  // namespace corvane
 

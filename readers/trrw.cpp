@@ -45,7 +45,8 @@ std::int32_t past_padding(const DecadeLine& fields, std::int32_t k) {
 template <LayoutCode Code, bool kObserved>
 ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
                       std::span<float> values, std::int32_t& counter, LineFile& file, Sink& console,
-                      bool& self_describing, ReaderObserver* observer, SeriesCounts* counts) {
+                      bool& self_describing, ReaderObserver* observer, SeriesCounts* counts,
+                      FormatCache* formats) {
   constexpr bool measurement = Code == LayoutCode::mr;
   constexpr float unit = measurement ? 0.01f : 0.001f;
   const auto capacity = static_cast<std::int32_t>(std::min<std::size_t>(values.size(), kMaxValues));
@@ -104,7 +105,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
       if constexpr (kObserved) observer->title_line(*got);
       file.step_back();
       const ReadLimit limit = datar(title, n, values, first_year, file, console,
-                                    kObserved ? observer : nullptr, counts);
+                                    kObserved ? observer : nullptr, counts, formats);
       std::memcpy(id.data(), title.data(), id.size());
       self_describing = true;
       if (n == kEndOfFile) counter = kEndOfFile;
@@ -261,19 +262,22 @@ std::string limit_message(ReadLimit limit, const SeriesId& id, std::int32_t n) {
 
 ReadLimit trrw(SeriesId& id, std::int32_t& first_year, std::int32_t& n, std::span<float> values,
                std::int32_t& counter, LineFile& file, Sink& console, LayoutCode code,
-               bool& self_describing, ReaderObserver* observer, SeriesCounts* counts) {
+               bool& self_describing, ReaderObserver* observer, SeriesCounts* counts,
+               FormatCache* formats) {
   if (code == LayoutCode::mr) {
     return observer != nullptr
                ? read_series<LayoutCode::mr, true>(id, first_year, n, values, counter, file,
-                                                   console, self_describing, observer, counts)
+                                                   console, self_describing, observer, counts,
+                                                   formats)
                : read_series<LayoutCode::mr, false>(id, first_year, n, values, counter, file,
-                                                    console, self_describing, nullptr, counts);
+                                                    console, self_describing, nullptr, counts,
+                                                    formats);
   }
   return observer != nullptr
              ? read_series<LayoutCode::ir, true>(id, first_year, n, values, counter, file, console,
-                                                 self_describing, observer, counts)
+                                                 self_describing, observer, counts, formats)
              : read_series<LayoutCode::ir, false>(id, first_year, n, values, counter, file, console,
-                                                  self_describing, nullptr, counts);
+                                                  self_describing, nullptr, counts, formats);
 }
 
 }  // namespace corvane

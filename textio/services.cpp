@@ -105,24 +105,23 @@ bool Services::file_exists(std::string_view name) const {
   return files_.exists(std::string(n));
 }
 
-Result<ReadFile> Services::open_existing(int unit, std::string_view name) {
+template <typename File>
+Result<File> Services::open_file(int unit, std::string_view name, std::string_view operation) {
   const std::string n(trim_name(name));
   int error = ENOENT;
   if (!names_no_file(n)) {
-    ReadFile file = ReadFile::open(files_, unit, n, error);
+    File file = File::open(files_, unit, n, error);
     if (file.is_open()) return file;
   }
-  return fail(Cause::system, std::strerror(error), describe("open for reading", unit, n));
+  return fail(Cause::system, std::strerror(error), describe(operation, unit, n));
+}
+
+Result<ReadFile> Services::open_existing(int unit, std::string_view name) {
+  return open_file<ReadFile>(unit, name, "open for reading");
 }
 
 Result<WrittenFile> Services::open_for_writing(int unit, std::string_view name) {
-  const std::string n(trim_name(name));
-  int error = ENOENT;
-  if (!names_no_file(n)) {
-    WrittenFile file = WrittenFile::open(files_, unit, n, error);
-    if (file.is_open()) return file;
-  }
-  return fail(Cause::system, std::strerror(error), describe("open for writing", unit, n));
+  return open_file<WrittenFile>(unit, name, "open for writing");
 }
 
 Result<ReadResult> Services::read_line(ReadFile& file, const Layout& layout,

@@ -126,6 +126,9 @@ class Services {
   Status status() const { return ended_ ? Status(*ended_) : Status(); }
 
  private:
+  // Opens `name` (trimmed) as a File (ReadFile or WrittenFile); the failure of `operation`.
+  template <typename File>
+  Result<File> open_file(int unit, std::string_view name, std::string_view operation);
   void put_console(std::string_view text);
 
   Console& console_;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "memory_files.h"
-#include "readers/readers.h"
+#include "readers/series_reader.h"
 #include "test_util.h"
 
 namespace corvane {
@@ -67,23 +67,20 @@ TEST(ReadersInMemory, SeriesMessagesSuspectLinesAndFailedReads) {
     ReadFile file = ReadFile::open(files, 13, "data.rwl", error);
     ASSERT_TRUE(file.is_open()) << error;
     testing::TextSink console;
-    std::vector<float> values(kMaxValues);
+    SeriesReader reader(file.lines(), LayoutCode::mr, console);
     std::vector<std::string> got;
-    std::int32_t counter = 0, suspect = 0;
+    std::int32_t suspect = 0;
+    SeriesStep step;
     for (int call = 0; call < 10; ++call) {
-      SeriesId id;
-      std::int32_t year = 0, n = 0;
-      bool self_describing = false;
-      SeriesCounts counts;
-      ASSERT_EQ(trrw(id, year, n, values, counter, file.lines(), console, LayoutCode::mr,
-                     self_describing, nullptr, &counts),
-                ReadLimit::none);
-      suspect += counts.suspect_lines;
-      if (counter < 1) break;
-      got.push_back(std::string(id.data(), id.size()) + " " + std::to_string(n) +
-                    (file.lines().failed() ? "!" : ""));
+      step = reader.next();
+      ASSERT_NE(step.kind, SeriesStep::Kind::limit);
+      suspect += step.counts.suspect_lines;
+      if (step.kind == SeriesStep::Kind::end) break;
+      got.push_back(std::string(step.series.id.data(), step.series.id.size()) + " " +
+                    std::to_string(step.series.values.size()) + (file.lines().failed() ? "!" : ""));
     }
-    EXPECT_EQ(counter, kEndOfFile);
+    EXPECT_EQ(step.kind, SeriesStep::Kind::end);
+    EXPECT_EQ(reader.next().kind, SeriesStep::Kind::end);  // and the end again
     EXPECT_EQ(got, c.series);
     EXPECT_EQ(console.text, c.console);
     EXPECT_EQ(suspect, c.suspect_lines);

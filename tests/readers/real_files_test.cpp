@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "driver/run_numbers.h"
-#include "readers/readers.h"
+#include "readers/series_reader.h"
 #include "test_util.h"
 
 namespace corvane {
@@ -23,22 +23,22 @@ struct Series {
 std::vector<Series> read_all(const std::string& relative, LayoutCode code, std::string& out) {
   testing::TextSink console;
   ReadFile file = testing::open_data(test_data(relative));
-  SeriesId id{};
-  std::vector<float> values(kMaxValues);
-  std::int32_t counter = 0;
+  SeriesReader reader(file.lines(), code, console);
   std::vector<Series> got;
   for (;;) {
+    const SeriesStep step = reader.next();
+    EXPECT_NE(step.kind, SeriesStep::Kind::limit);
+    if (step.kind != SeriesStep::Kind::series) break;
+    EXPECT_FALSE(step.series.self_describing);
     Series s;
-    bool self_describing = true;
-    trrw(id, s.year, s.n, values, counter, file.lines(), console, code, self_describing);
-    if (counter < 1) break;
-    EXPECT_FALSE(self_describing);
-    EXPECT_EQ(counter, static_cast<std::int32_t>(got.size()) + 1);
-    s.id.assign(id.data(), id.size());
-    s.values.assign(values.begin(), values.begin() + s.n);
+    s.id.assign(step.series.id.data(), step.series.id.size());
+    // The year field as written: a year's sign in the ID's last column is not applied.
+    s.year = step.series.year_sign ? -step.series.first_year : step.series.first_year;
+    s.n = static_cast<std::int32_t>(step.series.values.size());
+    s.values.assign(step.series.values.begin(), step.series.values.end());
     got.push_back(std::move(s));
   }
-  EXPECT_EQ(counter, kEndOfFile);
+  EXPECT_FALSE(file.lines().failed());
   out = console.text;
   return got;
 }
