@@ -364,14 +364,31 @@ struct PlainRun {
   bool exact = true;       ///< whether every value stored keeps that sum exact (sums_exactly)
 };
 
+/// What a check asks more of a run of plain full lines, so that it need not look at them one by
+/// one: the ID (the line's first eight bytes under `id_mask`, a "-" there not taken for a sign)
+/// is `id`; the years follow from `year` on, ten a line; no value is 0.
+struct PlainCheck {
+  std::uint64_t id = 0;
+  std::uint64_t id_mask = 0;
+  std::int32_t year = 0;
+};
+
 /// The ways the values of plain full lines are converted: word at a time, or with the vector
 /// instructions of SSE4.1 or of AVX2.
 enum class VectorPath : std::uint8_t { none, sse41, avx2 };
 
 /// Takes plain full lines from the start of `text` on, at most `max_lines` of them and none
 /// that holds an end marker, and stores the ten values of each, times the layout's unit, from
-/// `out` on (room for 10 x max_lines).
-using PlainLines = PlainRun (*)(std::string_view text, float* out, std::int32_t max_lines);
+/// `out` on (room for 10 x max_lines). With `check`, only lines that meet it as well.
+using PlainLines = PlainRun (*)(std::string_view text, float* out, std::int32_t max_lines,
+                                const PlainCheck* check);
+
+/// Whether the plain full line at `p` meets `check` as the `k`-th line of its run (from 0).
+template <LayoutCode Code>
+inline bool meets(const char* p, const PlainCheck& check, std::int32_t k) {
+  return (load_little<std::uint64_t>(p) & check.id_mask) == check.id &&
+         convert4(p + column_table<Code>().fields[0].start) == check.year + 10 * k;
+}
 
 /// The plain-line reader of a layout by a path (which the processor must support).
 PlainLines plain_lines(LayoutCode code, VectorPath path);

@@ -1,6 +1,7 @@
 // Runs of plain full lines, converted word at a time or with vector instructions chosen when
 // the program starts. Each way is one loop with no call inside it.
 #include <cstdlib>
+#include <limits>
 
 #include "readers/decade_line.h"
 
@@ -43,40 +44,105 @@ constexpr bool exact_value(std::int32_t v) {
   }
 }
 
-// Word at a time: the column test and the conversion of read_decade_line.
+// Word at a time: the column test and the conversion of read_decade_line. The floats, their
+// sum and the exactness test go four values at a time through the compiler's vector extension.
+using Floats = float __attribute__((vector_size(16)));
+using FloatPair = float __attribute__((vector_size(8)));
+using Doubles = double __attribute__((vector_size(16)));
+
+inline Doubles widened(FloatPair f) { return __builtin_convertvector(f, Doubles); }
+
+// The lanes' running record for the exactness test: the greatest value (measurements), or
+// the least value less one taken as unsigned (indices; kept with its top bit flipped, so that
+// signed comparisons order it).
+template <LayoutCode Code, class V>
+V tracked(V seen, V v) {
+  if constexpr (Code == LayoutCode::mr) {
+    const V more = v > seen;
+    return (seen & ~more) | (v & more);
+  } else {
+    const V key = (v - 1) ^ std::numeric_limits<std::int32_t>::min();
+    const V less = key < seen;
+    return (seen & ~less) | (key & less);
+  }
+}
+
 template <LayoutCode Code>
-PlainRun plain_words(std::string_view text, float* out, std::int32_t max_lines) {
+PlainRun plain_words(std::string_view text, float* out, std::int32_t max_lines,
+                     const PlainCheck* check) {
   constexpr const auto& table = column_table<Code>();
+  constexpr float u = unit<Code>();
   const char* const base = text.data();
   const char* p = base;
+  const char* last = base;
   std::size_t room = text.size();
-  PlainRun run;
-  double sum = 0.0;
-  bool exact = true;
-  while (run.lines < max_lines) {
+  std::int32_t lines = 0;
+  Doubles sum_a{}, sum_b{}, sum_c{}, sum_d{}, sum_e{};
+  constexpr std::int32_t start =
+      Code == LayoutCode::mr ? 0 : std::numeric_limits<std::int32_t>::max();
+  Quad seen = {start, start, start, start};
+  Pair seen_c = {start, start};
+  while (lines < max_lines) {
     const std::size_t end = full_line_end<Code>(p, room);
     if (end == 0 || !plain_full_line<Code>(p)) break;
-    std::array<std::int32_t, 10> v;
-    for (std::size_t k = 0; k < 10; ++k) {
-      const Field f = value_field(Code, k);
-      v[k] = Code == LayoutCode::mr ? convert6(p + f.start) : convert4(p + f.start);
+    if (check != nullptr && !meets<Code>(p, *check, lines)) break;
+    const auto value = [&](std::size_t k) {
+      const char* field = p + value_field(Code, k).start;
+      return Code == LayoutCode::mr ? convert6(field) : convert4(field);
+    };
+    const Quad a = {value(0), value(1), value(2), value(3)};
+    const Quad b = {value(4), value(5), value(6), value(7)};
+    const Pair c = {value(8), value(9)};
+    Quad marked;
+    Pair marked_c;
+    if constexpr (Code == LayoutCode::mr) {
+      marked = (a == kHundredthsEnd) | (b == kHundredthsEnd);
+      marked_c = c == kHundredthsEnd;
+    } else {
+      marked = (a >= kIndexEnd) | (b >= kIndexEnd);
+      marked_c = c >= kIndexEnd;
     }
-    if (any_marker_or_code<Code>(v)) break;
-    for (std::size_t k = 0; k < 10; ++k) {
-      const float x = static_cast<float>(v[k]) * unit<Code>();
-      out[k] = x;
-      sum += x;
-      exact = exact && exact_value<Code>(v[k]);
+    if (check != nullptr) {
+      marked |= (a == 0) | (b == 0);
+      marked_c |= c == 0;
     }
+    std::uint64_t words[3];
+    std::memcpy(words, &marked, sizeof marked);
+    std::memcpy(words + 2, &marked_c, sizeof marked_c);
+    if ((words[0] | words[1] | words[2]) != 0) break;
+    const Floats fa = __builtin_convertvector(a, Floats) * u;
+    const Floats fb = __builtin_convertvector(b, Floats) * u;
+    const FloatPair fc = __builtin_convertvector(c, FloatPair) * u;
+    std::memcpy(out, &fa, sizeof fa);
+    std::memcpy(out + 4, &fb, sizeof fb);
+    std::memcpy(out + 8, &fc, sizeof fc);
+    sum_a += widened(__builtin_shufflevector(fa, fa, 0, 1));
+    sum_b += widened(__builtin_shufflevector(fa, fa, 2, 3));
+    sum_c += widened(__builtin_shufflevector(fb, fb, 0, 1));
+    sum_d += widened(__builtin_shufflevector(fb, fb, 2, 3));
+    sum_e += widened(fc);
+    seen = tracked<Code>(tracked<Code>(seen, a), b);
+    seen_c = tracked<Code>(seen_c, c);
     out += 10;
-    run.last = static_cast<std::size_t>(p - base);
-    ++run.lines;
+    last = p;
+    ++lines;
     p += table.extent + end;
     room -= table.extent + end;
   }
+  PlainRun run;
   run.bytes = static_cast<std::size_t>(p - base);
-  run.sum = sum;
-  run.exact = exact;
+  run.lines = lines;
+  run.last = static_cast<std::size_t>(last - base);
+  const Doubles total = ((sum_a + sum_b) + (sum_c + sum_d)) + sum_e;
+  run.sum = total[0] + total[1];
+  const std::int32_t lanes[6] = {seen[0], seen[1], seen[2], seen[3], seen_c[0], seen_c[1]};
+  for (const std::int32_t lane : lanes) {
+    const auto v =
+        Code == LayoutCode::mr
+            ? lane
+            : static_cast<std::int32_t>((static_cast<std::uint32_t>(lane) ^ 0x80000000u) + 1u);
+    run.exact = run.exact && exact_value<Code>(v);
+  }
   return run;
 }
 
@@ -324,7 +390,7 @@ inline std::size_t line_end_if_printable(const char* p, std::size_t room) {
 
 template <LayoutCode Code>
 [[gnu::target("sse4.1")]] PlainRun plain_sse41(std::string_view text, float* out,
-                                               std::int32_t max_lines) {
+                                               std::int32_t max_lines, const PlainCheck* check) {
   constexpr std::size_t width = column_table<Code>().extent;
   const SseConstants k = sse_constants<Code>();
   const char* const base = text.data();
@@ -335,13 +401,22 @@ template <LayoutCode Code>
   __m128d sum_a = _mm_setzero_pd(), sum_b = _mm_setzero_pd(), sum_c = _mm_setzero_pd();
   __m128d sum_d = _mm_setzero_pd(), sum_e = _mm_setzero_pd();
   __m128i seen = track_start<Code>();
+  const __m128i zeros = check != nullptr ? _mm_set1_epi32(-1) : _mm_setzero_si128();
   while (lines < max_lines) {
     const std::size_t end = line_end_if_printable<Code>(p, room);
     if (end == 0 || !plain_sse<Code>(p, k)) break;
+    if (check != nullptr && !meets<Code>(p, *check, lines)) break;
     __m128i a, b, c;
     values_sse<Code>(p, k, a, b, c);
-    const __m128i marked = _mm_or_si128(_mm_or_si128(markers16<Code>(a, k), markers16<Code>(b, k)),
-                                        markers16<Code>(c, k));
+    __m128i marked = _mm_or_si128(_mm_or_si128(markers16<Code>(a, k), markers16<Code>(b, k)),
+                                  markers16<Code>(c, k));
+    // A check's lines hold no 0 (lanes 3 and 4 of `c` hold none of the line's values).
+    const __m128i zero = _mm_setzero_si128();
+    marked = _mm_or_si128(
+        marked,
+        _mm_and_si128(zeros,
+                      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(a, zero), _mm_cmpeq_epi32(b, zero)),
+                                   _mm_unpacklo_epi64(_mm_cmpeq_epi32(c, zero), zero))));
     if (!_mm_testz_si128(marked, marked)) break;
     const __m128 fa = _mm_mul_ps(_mm_cvtepi32_ps(a), k.scale);
     const __m128 fb = _mm_mul_ps(_mm_cvtepi32_ps(b), k.scale);
@@ -375,7 +450,7 @@ template <LayoutCode Code>
 
 template <LayoutCode Code>
 [[gnu::target("avx2")]] PlainRun plain_avx2_lines(std::string_view text, float* out,
-                                                  std::int32_t max_lines) {
+                                                  std::int32_t max_lines, const PlainCheck* check) {
   constexpr std::size_t width = column_table<Code>().extent;
   const SseConstants k = sse_constants<Code>();
   const AvxConstants w = avx_constants(k);
@@ -388,14 +463,23 @@ template <LayoutCode Code>
   __m128d sum_c = _mm_setzero_pd();
   __m128i seen_c = track_start<Code>();
   __m256i seen = wide(seen_c);
+  const __m128i zeros = check != nullptr ? _mm_set1_epi32(-1) : _mm_setzero_si128();
   while (lines < max_lines) {
     const std::size_t end = line_end_if_printable<Code>(p, room);
     if (end == 0 || !plain_avx2<Code>(p, w)) break;
+    if (check != nullptr && !meets<Code>(p, *check, lines)) break;
     __m256i a;
     __m128i c;
     values_avx2<Code>(p, w, k, a, c);
-    const __m256i marked =
+    __m256i marked =
         _mm256_or_si256(markers32<Code>(a, w), _mm256_zextsi128_si256(markers16<Code>(c, k)));
+    // A check's lines hold no 0 (lanes 3 and 4 of `c` hold none of the line's values).
+    const __m128i zero = _mm_setzero_si128();
+    marked = _mm256_or_si256(
+        marked,
+        _mm256_and_si256(wide(zeros), _mm256_or_si256(_mm256_cmpeq_epi32(a, _mm256_setzero_si256()),
+                                                      _mm256_zextsi128_si256(_mm_unpacklo_epi64(
+                                                          _mm_cmpeq_epi32(c, zero), zero)))));
     if (!_mm256_testz_si256(marked, marked)) break;
     const __m256 fa = _mm256_mul_ps(_mm256_cvtepi32_ps(a), w.scale);
     const __m128 fc = _mm_mul_ps(_mm_cvtepi32_ps(c), k.scale);

@@ -90,24 +90,28 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     sum += x;
     exact = exact && sums_exactly(x);
   };
-  // Runs of plain full lines in a series' body are taken straight from the line file's buffer
-  // (the run's reader; a check looks at every line).
+  // Runs of plain full lines in a series' body are taken straight from the line file's buffer;
+  // with an observer, only where it says it has nothing to tell of them.
   static const decade::PlainLines plain_run = decade::plain_lines(Code, decade::vector_path());
   constexpr std::size_t width = decade::column_table<Code>().extent;
 
   DecadeLine fields;
   for (;;) {
-    if constexpr (!kObserved) {
-      const std::int32_t room = (capacity - stored) / 10;
-      if (data_lines > 0 && room > 0) {
+    if (const std::int32_t room = (capacity - stored) / 10;
+        data_lines > 0 && room > 0 && !passing_over) {
+      std::optional<decade::PlainCheck> check;
+      if constexpr (kObserved) check = observer->plain_run();
+      if (!kObserved || check) {
         const std::string_view ahead = file.buffered_ahead();
-        const decade::PlainRun run = plain_run(ahead, values.data() + stored, room);
+        const decade::PlainRun run =
+            plain_run(ahead, values.data() + stored, room, check ? &*check : nullptr);
         if (run.lines > 0) {
           file.pass_lines(run.bytes, run.lines, ahead.substr(run.last, width));
           stored += 10 * run.lines;
           data_lines += run.lines;
           sum += run.sum;
           exact = exact && run.exact;
+          if constexpr (kObserved) observer->plain_lines(run.lines);
         }
       }
     }
