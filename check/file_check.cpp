@@ -163,6 +163,27 @@ void FileCheck::text_line(std::string_view line, bool in_series) {
   record(std::move(f));
 }
 
+// A line of a series' body has nothing to tell when its ID is the line before's (a "-" in
+// column 8 of a measurement line is left to data_line), its year that line's block + 10, no
+// value 0 (no blank value field, no zero line) and no value below 0 or end marker (which
+// plain lines have not), no column past 80 (which plain full lines have not), and it is not
+// the series' first line (whose column 8 is looked at).
+std::optional<decade::PlainCheck> FileCheck::plain_run() {
+  if (!have_previous_ || data_lines_ == 0) return std::nullopt;
+  decade::PlainCheck check;
+  const std::size_t width = decade::id_width(code_);
+  check.id = decade::load_little<std::uint64_t>(previous_id_.data());
+  check.id_mask = width >= 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * width)) - 1;
+  check.id &= check.id_mask;
+  check.year = previous_block_ + 10;
+  return check;
+}
+
+void FileCheck::plain_lines(std::int32_t lines) {
+  data_lines_ += lines;
+  previous_block_ += 10 * lines;
+}
+
 void FileCheck::limit(ReadLimit limit) {
   switch (limit) {
     case ReadLimit::none:

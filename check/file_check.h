@@ -31,6 +31,8 @@ class FileCheck final : public ReaderObserver {
   void text_line(std::string_view line, bool in_series) override;
   void data_line(std::string_view line, std::int32_t year, std::span<const std::int32_t, 10> values,
                  TakenSlots slots, bool plain) override;
+  std::optional<decade::PlainCheck> plain_run() override;
+  void plain_lines(std::int32_t lines) override;
   void limit(ReadLimit limit) override;
   void title_line(std::string_view line) override;
   void count_line(std::span<const char, kLineWidth> title, std::int32_t count,

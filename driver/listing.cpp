@@ -1,6 +1,7 @@
 // Listing of every series of every file, and the catalogue that the summary works on.
 #include "driver/listing.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "readers/series_reader.h"
@@ -72,29 +73,14 @@ Catalogue::Catalogue() {
   year_sign.reserve(room);
 }
 
-namespace {
-
-// Whether adding the values in double precision rounds no sum, whatever their order: when
-// every value is 0 or a magnitude from 2^-7 up to below 512 (all whole multiples of 2^-30,
-// the spacing of floats at 2^-7), at most 2^14 of them, every partial sum is such a multiple
-// below 2^23, which a double holds exactly. One pass without branches.
-bool sums_exactly(std::span<const float> values) {
-  if (values.size() > (std::size_t{1} << 14)) return false;
-  int exact = 1;
-  for (const float x : values) {
-    const float a = std::fabs(x);  // NaN and infinities fail
-    exact &= static_cast<int>(a == 0.0f) |
-             (static_cast<int>(a >= 0x1p-7f) & static_cast<int>(a < 512.0f));
-  }
-  return exact != 0;
-}
-
-}  // namespace
-
-float series_mean(std::span<const float> values) {
+float series_mean(std::span<const float> values, std::optional<double> exact_sum) {
   double sum = 0.0;
-  if (sums_exactly(values)) {
-    // Eight sums side by side: no chain of additions waits on the one before.
+  if (exact_sum) {
+    sum = *exact_sum;
+  } else if (values.size() <= kExactTerms &&
+             std::all_of(values.begin(), values.end(), [](float x) { return sums_exactly(x); })) {
+    // Exact in any order: eight sums side by side, so no chain of additions waits on the one
+    // before.
     constexpr std::size_t kLanes = 8;
     double lane[kLanes] = {};
     std::size_t i = 0;
@@ -171,7 +157,7 @@ Result<std::int32_t> run_listing(Services& io, const Intake& intake, RunFiles& f
       catalogue.file.push_back(k);
       catalogue.year_sign.push_back(series.year_sign ? 1 : 0);
       if (n > 0) {
-        const float mean = series_mean(series.values);
+        const float mean = series_mean(series.values, step.counts.exact_sum);
         catalogue.mean.push_back(mean);
         build_series_line(line, file_series, id, first_year, last_year, n, &mean);
       } else {

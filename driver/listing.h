@@ -3,6 +3,7 @@
 #define CORVANE_DRIVER_LISTING_H
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "analysis/series_stats.h"
@@ -27,8 +28,10 @@ struct Catalogue {
   std::int32_t count = 0;
 };
 
-/// The mean of n values: summed in double precision, rounded to float, divided in float.
-float series_mean(std::span<const float> values);
+/// The mean of n values: summed in double precision, rounded to float, divided in float. The
+/// sum is taken in order unless it is exact in any order; `exact_sum`, when a reader gives it
+/// (SeriesCounts), is that sum already taken.
+float series_mean(std::span<const float> values, std::optional<double> exact_sum = std::nullopt);
 
 /// Reads and lists every file of the intake in turn: headings, missing-file warnings, one line
 /// per series (files.report, then the console), per-file and running totals on the console

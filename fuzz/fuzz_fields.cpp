@@ -1,10 +1,13 @@
 // The input rules of the layout engine: a field description and a line in, values or an
-// outcome out. The word-at-a-time integer rule is checked against the general one.
+// outcome out. The word-at-a-time integer rule is checked against the general one, and runs
+// of plain full lines by each vector conversion against the word-at-a-time one.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "fuzz/fuzz_util.h"
+#include "readers/decade_line.h"
 #include "textio/textio.h"
 
 namespace {
@@ -99,11 +102,49 @@ const std::vector<corvane::Layout>& placed_integers() {
   return layouts;
 }
 
+// Runs of plain full lines by every conversion the processor has, against the word-at-a-time
+// one, and each line taken against the general line rule; with and without a check.
+void check_plain_lines(std::string_view in) {
+  using namespace corvane;
+  const decade::PlainCheck check{0x2020202020202020ULL, ~std::uint64_t{0}, 0};
+  for (const LayoutCode code : {LayoutCode::mr, LayoutCode::ir}) {
+    const float unit = code == LayoutCode::mr ? 0.01f : 0.001f;
+    const std::size_t width = code == LayoutCode::mr ? 72 : 80;
+    for (const decade::PlainCheck* c : {static_cast<const decade::PlainCheck*>(nullptr), &check}) {
+      std::vector<float> want(80), got(80);
+      const decade::PlainRun ref =
+          decade::plain_lines(code, decade::VectorPath::none)(in, want.data(), 8, c);
+      std::string_view rest = in;
+      for (std::int32_t k = 0; k < ref.lines; ++k) {
+        DecadeLine fields;
+        if (!read_decade_line(rest.substr(0, width), code, fields)) std::abort();
+        for (std::size_t i = 0; i < 10; ++i) {
+          if (static_cast<float>(fields.values[i]) * unit !=
+              want[10 * static_cast<std::size_t>(k) + i])
+            std::abort();
+        }
+        rest.remove_prefix(rest[width] == '\n' ? width + 1 : width + 2);
+      }
+      for (const auto path : {decade::VectorPath::sse41, decade::VectorPath::avx2}) {
+        if (!decade::supports(path)) continue;
+        const decade::PlainRun run = decade::plain_lines(code, path)(in, got.data(), 8, c);
+        if (run.lines != ref.lines || run.bytes != ref.bytes || run.exact != ref.exact ||
+            (run.exact && run.sum != ref.sum) ||
+            !std::equal(got.begin(), got.begin() + 10 * static_cast<std::ptrdiff_t>(run.lines),
+                        want.begin())) {
+          std::abort();
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view in = corvane::fuzz::as_text(data, size);
   check_line_file(in);
+  check_plain_lines(in);
 
   // Every prefix of up to 12 bytes as an integer field, alone and placed in a line.
   for (std::size_t w = 0; w <= std::min<std::size_t>(in.size(), 12); ++w) {

@@ -317,6 +317,92 @@ constexpr const auto& column_table() {
   }
 }
 
+// --- Plain full lines ------------------------------------------------------------------------
+//
+// Nearly every line of a series' body is a plain full line: exactly the layout's extent long
+// (72 columns "mr", 80 "ir"), ended by a line feed or by a carriage return and a line feed,
+// its ID printable (so it holds no line end), every number field a plain right-aligned number
+// and the year's last column a digit (so it is no blank line). Such a line is a data line that
+// read_decade_line reads field by field as converted here, and whose values (no "-" among
+// them) are below 0 never. A reader may take runs of them straight from the line file's
+// buffer; every other line goes through the general rules.
+
+/// The length of the line end after a full line of `Code` at `p`, in the `room` bytes from
+/// `p` on: 1 for a line feed, 2 for a carriage return and a line feed, 0 for anything else.
+template <LayoutCode Code>
+inline std::size_t full_line_end(const char* p, std::size_t room) {
+  constexpr std::size_t w = column_table<Code>().extent;
+  if (room > w && p[w] == '\n') return 1;
+  if (room > w + 1 && p[w] == '\r' && p[w + 1] == '\n') return 2;
+  return 0;
+}
+
+/// Whether the first eight columns at `p` are printable ASCII (0x20 to 0x7E): a byte below
+/// 0x20 leaves a borrow, one of 0x7F or more a high bit, in its own byte first.
+inline bool printable8(const char* p) {
+  const std::uint64_t x = load_little<std::uint64_t>(p);
+  constexpr std::uint64_t ones = 0x0101010101010101ULL;
+  return (((x - 0x20 * ones) | (x + ones) | x) & (0x80 * ones)) == 0;
+}
+
+/// The test of a plain full line apart from its line end: printable ID, a digit closing the
+/// year, plain number fields (for a line of at least the layout's extent).
+template <LayoutCode Code>
+inline bool plain_full_line(const char* p) {
+  constexpr const auto& table = column_table<Code>();
+  constexpr std::size_t year_end = table.fields[0].start + table.fields[0].width - 1;
+  return printable8(p) && static_cast<unsigned char>(p[year_end] - '0') <= 9 &&
+         plain_fields(p, table);
+}
+
+/// What a run of plain full lines gave.
+struct PlainRun {
+  std::size_t bytes = 0;   ///< the bytes of the lines taken, their line ends included
+  std::int32_t lines = 0;  ///< the lines taken
+  std::size_t last = 0;    ///< where the last of them begins (when one was taken)
+  double sum = 0.0;        ///< the sum of the values stored, in double precision, in any order
+  bool exact = true;       ///< whether every value stored keeps that sum exact (sums_exactly)
+};
+
+/// What a check asks more of a run of plain full lines, so that it need not look at them one by
+/// one: the ID (the line's first eight bytes under `id_mask`, a "-" there not taken for a sign)
+/// is `id`; the years follow from `year` on, ten a line; no value is 0.
+struct PlainCheck {
+  std::uint64_t id = 0;
+  std::uint64_t id_mask = 0;
+  std::int32_t year = 0;
+};
+
+/// The ways the values of plain full lines are converted: word at a time, or with the vector
+/// instructions of SSE4.1 or of AVX2.
+enum class VectorPath : std::uint8_t { none, sse41, avx2 };
+
+/// Takes plain full lines from the start of `text` on, at most `max_lines` of them and none
+/// that holds an end marker, and stores the ten values of each, times the layout's unit, from
+/// `out` on (room for 10 x max_lines). With `check`, only lines that meet it as well.
+using PlainLines = PlainRun (*)(std::string_view text, float* out, std::int32_t max_lines,
+                                const PlainCheck* check);
+
+/// Whether the plain full line at `p` meets `check` as the `k`-th line of its run (from 0).
+template <LayoutCode Code>
+inline bool meets(const char* p, const PlainCheck& check, std::int32_t k) {
+  return (load_little<std::uint64_t>(p) & check.id_mask) == check.id &&
+         convert4(p + column_table<Code>().fields[0].start) == check.year + 10 * k;
+}
+
+/// The plain-line reader of a layout by a path (which the processor must support).
+PlainLines plain_lines(LayoutCode code, VectorPath path);
+
+/// Whether this processor can run `path`.
+bool supports(VectorPath path);
+
+/// The path the program reads with: the best that the processor supports, or a lesser one
+/// that the environment variable CORVANE_VECTOR names ("avx2", "sse41", "none"). Chosen once.
+VectorPath vector_path();
+
+/// The name of a path, as CORVANE_VECTOR gives it.
+std::string_view path_name(VectorPath path);
+
 /// Every field by the general integer rule, from a line of at least the layout's extent.
 bool read_general(const char* line, LayoutCode code, DecadeLine& out);
 

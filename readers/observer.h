@@ -5,9 +5,11 @@
 #define CORVANE_READERS_OBSERVER_H
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
+#include "readers/decade_line.h"
 #include "readers/readers.h"
 
 namespace corvane {
@@ -48,6 +50,13 @@ class ReaderObserver {
   virtual void data_line(std::string_view line, std::int32_t year,
                          std::span<const std::int32_t, 10> values, TakenSlots slots,
                          bool plain) = 0;
+  /// Where runs of plain full lines (see decade_line.h) may pass without a data_line call each:
+  /// what each line of such a run must hold so that the observer has nothing to say of it, or
+  /// nothing when every line is to be told. Asked before each run, in a series' body.
+  virtual std::optional<decade::PlainCheck> plain_run() { return std::nullopt; }
+  /// trrw took `lines` lines that met plain_run()'s check, all ten values of each, without a
+  /// data_line call; the file's line number is that of the last of them.
+  virtual void plain_lines(std::int32_t lines) { (void)lines; }
   /// A limit where a run stops; the reader goes on. A text-line limit comes after its
   /// text_line, a value limit after the data_line that holds the 10001st value, a count limit
   /// after count_line.

@@ -51,7 +51,23 @@ struct SeriesCounts {
   /// self-describing series' message; a
   /// series dropped at the end of its file (its first line). Each line counts once.
   std::int32_t suspect_lines = 0;
+  /// For a delivered series: the sum of its values in double precision when every value keeps
+  /// every partial sum exact (sums_exactly), so that it is the sum in any order; nothing when
+  /// some value does not, or when the reader did not sum them.
+  std::optional<double> exact_sum;
 };
+
+/// At most this many values of sums_exactly are summed exactly in any order.
+inline constexpr std::size_t kExactTerms = std::size_t{1} << 14;
+
+/// Whether `x` keeps a double sum of at most kExactTerms such values exact whatever their
+/// order: 0, or a magnitude from 2^-7 up to below 512. All are whole multiples of 2^-30 (the
+/// spacing of floats at 2^-7), so every partial sum is such a multiple below 2^23, which a
+/// double holds exactly. NaN and the infinities are not.
+constexpr bool sums_exactly(float x) {
+  const float a = x < 0.0f ? -x : x;
+  return a == 0.0f || (a >= 0x1p-7f && a < 512.0f);
+}
 
 /// The layout of the last self-describing format text met: the series of a file nearly always
 /// share one, which is then prepared once. A reader of a file keeps one for that file.

@@ -79,14 +79,42 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
 
   // A measurement value below 0 that is no end marker is a ring that was not measured: it is
   // stored as a ring of width 0 and counted. An index below 0 is stored as written.
+  // The values' sum, for their mean: exact in any order while every value keeps it so.
+  double sum = 0.0;
+  bool exact = true;
   const auto store = [&](float* out, std::int32_t v) {
     below_zero += v < 0 ? 1 : 0;
     if constexpr (measurement) v = std::max(v, 0);
-    *out = static_cast<float>(v) * unit;
+    const float x = static_cast<float>(v) * unit;
+    *out = x;
+    sum += x;
+    exact = exact && sums_exactly(x);
   };
+  // Runs of plain full lines in a series' body are taken straight from the line file's buffer;
+  // with an observer, only where it says it has nothing to tell of them.
+  static const decade::PlainLines plain_run = decade::plain_lines(Code, decade::vector_path());
+  constexpr std::size_t width = decade::column_table<Code>().extent;
 
   DecadeLine fields;
   for (;;) {
+    if (const std::int32_t room = (capacity - stored) / 10;
+        data_lines > 0 && room > 0 && !passing_over) {
+      std::optional<decade::PlainCheck> check;
+      if constexpr (kObserved) check = observer->plain_run();
+      if (!kObserved || check) {
+        const std::string_view ahead = file.buffered_ahead();
+        const decade::PlainRun run =
+            plain_run(ahead, values.data() + stored, room, check ? &*check : nullptr);
+        if (run.lines > 0) {
+          file.pass_lines(run.bytes, run.lines, ahead.substr(run.last, width));
+          stored += 10 * run.lines;
+          data_lines += run.lines;
+          sum += run.sum;
+          exact = exact && run.exact;
+          if constexpr (kObserved) observer->plain_lines(run.lines);
+        }
+      }
+    }
     std::optional<std::string_view> got = file.next_line();
     if (!got) {
       // A series begun and not closed by its end marker is dropped.
@@ -143,7 +171,12 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
         continue;
       }
       float* out = values.data() + stored;
-      for (std::size_t k = 0; k < 10; ++k) out[k] = static_cast<float>(v[k]) * unit;
+      for (std::size_t k = 0; k < 10; ++k) {
+        const float x = static_cast<float>(v[k]) * unit;
+        out[k] = x;
+        sum += x;
+        exact = exact && sums_exactly(x);
+      }
       stored += 10;
       continue;
     }
@@ -232,10 +265,15 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
     if (end == to) continue;
     n = stored;
     if (kObserved && passing_over) return ReadLimit::values;
-    if (measurement && v[static_cast<std::size_t>(end)] == kThousandthsEnd) {
+    const bool thousandths = measurement && v[static_cast<std::size_t>(end)] == kThousandthsEnd;
+    if (thousandths) {
       for (std::int32_t i = 0; i < stored; ++i) values[static_cast<std::size_t>(i)] *= 0.1f;
     }
-    if (counts != nullptr) counts->missing_rings = measurement ? below_zero : 0;
+    if (counts != nullptr) {
+      counts->missing_rings = measurement ? below_zero : 0;
+      // Values in thousandths are scaled after they were summed.
+      if (exact && !thousandths) counts->exact_sum = sum;
+    }
     hand_back_counts();
     return ReadLimit::none;
   }

@@ -133,6 +133,16 @@ class LineFile final : public LineSource {
   /// The system's error number of that failed read (0 while none failed).
   int error_number() const;
 
+  /// The buffered bytes from the start of the next line on, when next_line() would take its
+  /// next line straight from them; empty when it would not (a line to replay after a step back,
+  /// a line end still to finish, the file not yet begun). Good until the next call on the file.
+  /// A reader may look over whole lines there itself and pass them with pass_lines().
+  std::string_view buffered_ahead() const;
+  /// Passes over the first `bytes` of buffered_ahead(): `lines` whole lines, each ended by a
+  /// line feed or by a carriage return and a line feed, as next_line() would have returned
+  /// them; `last` (inside those bytes) is the last of them, the line returned last.
+  void pass_lines(std::size_t bytes, std::int64_t lines, std::string_view last);
+
  private:
   struct State;
   std::unique_ptr<State> state_;

@@ -55,6 +55,20 @@ std::int64_t LineFile::line_number() const { return state_->line_number_; }
 bool LineFile::failed() const { return state_->failed_; }
 int LineFile::error_number() const { return state_->errno_; }
 
+std::string_view LineFile::buffered_ahead() const {
+  const State& s = *state_;
+  if (s.replay_ || s.after_cr_ || !s.started_) return {};
+  return {s.buffer.get() + s.begin_, s.end_ - s.begin_};
+}
+
+void LineFile::pass_lines(std::size_t bytes, std::int64_t lines, std::string_view last) {
+  State& s = *state_;
+  s.begin_ += bytes;
+  s.line_number_ += lines;
+  s.last_ = last;
+  s.have_last_ = true;
+}
+
 void LineFile::State::step_back() {
   if (have_last_ && !replay_) {
     replay_ = true;
