@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -40,9 +41,15 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
 }
 
+// Half a unit of the last decimal, 0.5 * 10^-d, for the decimals coordinates are written with.
+constexpr double kHalfUnit[] = {0.5, 0.05, 0.005, 0.0005};
+
 // A coordinate with a fixed number of decimals ("-0.0" written as "0.0").
 void append_coordinate(std::string& out, double v, int decimals) {
-  if (std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) v = 0.0;
+  const double half = decimals >= 0 && decimals < static_cast<int>(std::size(kHalfUnit))
+                          ? kHalfUnit[decimals]
+                          : 0.5 * std::pow(10.0, -decimals);
+  if (std::fabs(v) < half) v = 0.0;
   append_fixed(out, v, decimals);
 }
 

@@ -1,14 +1,92 @@
-// Numbers in their plain decimal forms, through std::to_chars into a local buffer.
+// Numbers in their plain decimal forms, built right to left in a local buffer and appended at
+// once: integers and the common fixed-point values from a table of digit pairs, the rest through
+// std::to_chars.
 #include "textio/number_writers.h"
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace corvane {
 
+namespace {
+
+// "00" to "99": two digits at a time.
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal digits of v to end at `end`; returns where they begin.
+char* digits_before(char* end, std::uint64_t v) {
+  while (v >= 100) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (v >= 10) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * v, 2);
+  } else {
+    *--end = static_cast<char>('0' + v);
+  }
+  return end;
+}
+
+// Writes exactly `count` digits of v (v < 10^count) to end at `end`; returns where they begin.
+char* padded_digits_before(char* end, std::uint64_t v, int count) {
+  for (; count >= 2; count -= 2) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (count == 1) *--end = static_cast<char>('0' + v);
+  return end;
+}
+
+constexpr int kFastDecimals = 6;
+constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+constexpr std::uint64_t kUnit[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+
+// `value` to `decimals` decimals as to_chars(fixed) writes it, when |value| < 10^9 and
+// decimals <= 6; else false. The product s = |value| * 10^d, one rounding from the exact
+// product x, lies within ulp(s) / 2 of it, and below 2^52 both s and every half-integer h are
+// multiples of ulp(s): unless s is itself a half-integer, |s - h| >= ulp(s) > |s - x|, so x
+// and s lie on one side of every h and round to the same integer. The exact fraction of s
+// (s - trunc(s) is exact) tells whether s is a half-integer; such values, where the exact
+// product may be a tie or lie on either side of one, are left to to_chars.
+bool fast_fixed(std::string& out, double value, int decimals) {
+  if (decimals < 0 || decimals > kFastDecimals) return false;
+  const double magnitude = std::fabs(value);
+  if (!(magnitude < 1e9)) return false;  // also NaN
+  const double scaled = magnitude * kScale[decimals];
+  const auto whole = static_cast<std::uint64_t>(scaled);
+  const double rest = scaled - static_cast<double>(whole);
+  if (rest == 0.5) return false;
+  const std::uint64_t units = whole + (rest > 0.5 ? 1 : 0);
+  const std::uint64_t unit = kUnit[decimals];
+  char buf[32];
+  char* const end = buf + sizeof buf;
+  char* p = end;
+  if (decimals > 0) {
+    p = padded_digits_before(p, units % unit, decimals);
+    *--p = '.';
+  }
+  p = digits_before(p, units / unit);
+  if (std::signbit(value)) *--p = '-';
+  out.append(p, static_cast<std::size_t>(end - p));
+  return true;
+}
+
+}  // namespace
+
 void append_integer(std::string& out, std::int64_t value) {
   char buf[24];
-  out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
+  char* const end = buf + sizeof buf;
+  const auto bits = static_cast<std::uint64_t>(value);
+  char* p = digits_before(end, value < 0 ? 0 - bits : bits);
+  if (value < 0) *--p = '-';
+  out.append(p, static_cast<std::size_t>(end - p));
 }
 
 void append_shortest(std::string& out, float value) {
@@ -26,6 +104,7 @@ void append_shortest(std::string& out, double value) {
 }
 
 void append_fixed(std::string& out, double value, int decimals) {
+  if (fast_fixed(out, value, decimals)) return;
   // Room for the largest double in fixed notation with the decimals a caller asks for.
   char buf[400];
   const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
