@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 #include <utility>
 #include <vector>
@@ -45,12 +46,29 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
 constexpr double kHalfUnit[] = {0.5, 0.05, 0.005, 0.0005};
 
 // A coordinate with a fixed number of decimals ("-0.0" written as "0.0").
-void append_coordinate(std::string& out, double v, int decimals) {
+double coordinate(double v, int decimals) {
   const double half = decimals >= 0 && decimals < static_cast<int>(std::size(kHalfUnit))
                           ? kHalfUnit[decimals]
                           : 0.5 * std::pow(10.0, -decimals);
-  if (std::fabs(v) < half) v = 0.0;
-  append_fixed(out, v, decimals);
+  return std::fabs(v) < half ? 0.0 : v;
+}
+
+void append_coordinate(std::string& out, double v, int decimals) {
+  append_fixed(out, coordinate(v, decimals), decimals);
+}
+
+// Room for a coordinate with up to 2 decimals.
+constexpr std::size_t kCoordinateRoom = kFixedRoom + 2;
+
+// Writes a coordinate with up to 2 decimals at `at`, which has room for kCoordinateRoom
+// characters; returns its end.
+char* write_coordinate(char* at, double v, int decimals) {
+  return write_fixed(at, coordinate(v, decimals), decimals);
+}
+
+char* write_text(char* at, std::string_view text) {
+  std::memcpy(at, text.data(), text.size());
+  return at + text.size();
 }
 
 // Length of the well-formed UTF-8 sequence of an XML character at s[i], or 0.
@@ -406,10 +424,16 @@ void write_segments(SvgText& o, const Geometry& g, const SeriesTable& t, const O
     if (in_optimum(t, i, optimum).value_or(false) != included) continue;
     const double x0 = g.x(t.first_year[i]);
     const double x1 = std::max(x0, g.x(static_cast<std::int64_t>(t.last_year[i]) + 1));
-    o << "<path d=\"M";
-    o.at(x0) << " ";
-    o.at(g.row(i), g.y_decimals) << "h";
-    o.at(x1 - x0) << "\"";
+    // The path is built in a local buffer and appended at once.
+    char path[3 * kCoordinateRoom + 16];
+    char* p = write_text(path, "<path d=\"M");
+    p = write_coordinate(p, x0, 1);
+    *p++ = ' ';
+    p = write_coordinate(p, g.row(i), g.y_decimals);
+    *p++ = 'h';
+    p = write_coordinate(p, x1 - x0, 1);
+    *p++ = '"';
+    o << std::string_view(path, static_cast<std::size_t>(p - path));
     if (g.n <= kTitledSegments) {
       o << "><title>";
       o.escaped(t.file_names[static_cast<std::size_t>(t.file[i])]) << " #" << number << " ";

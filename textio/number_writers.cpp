@@ -3,6 +3,8 @@
 // std::to_chars.
 #include "textio/number_writers.h"
 
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -44,58 +46,83 @@ char* padded_digits_before(char* end, std::uint64_t v, int count) {
   return end;
 }
 
+// The number of decimal digits of v: with b bits, v has floor(b log10 2) digits or one more
+// (1233 / 2^12 is log10 2 closely enough for b <= 64), and 10^that tells which.
+int digit_count(std::uint64_t v) {
+  static constexpr auto kPow10 = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (auto& p : powers) {
+      p = power;
+      power *= 10;
+    }
+    return powers;
+  }();
+  const std::uint64_t w = v | 1;  // as many digits as v, and at least one
+  const auto guess = static_cast<std::size_t>((std::bit_width(w) * 1233) >> 12);
+  return static_cast<int>(guess) + (w >= kPow10[guess] ? 1 : 0);
+}
+
 constexpr int kFastDecimals = 6;
 constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
 constexpr std::uint64_t kUnit[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
 
-// `value` to `decimals` decimals as to_chars(fixed) writes it, when |value| < 10^9 and
-// decimals <= 6; else false. The product s = |value| * 10^d, one rounding from the exact
-// product x, lies within ulp(s) / 2 of it, and below 2^52 both s and every half-integer h are
-// multiples of ulp(s): unless s is itself a half-integer, |s - h| >= ulp(s) > |s - x|, so x
-// and s lie on one side of every h and round to the same integer. The exact fraction of s
+// Writes `value` to `decimals` decimals as to_chars(fixed) writes it, when |value| < 10^9 and
+// decimals <= 6; else nothing (nullptr). The product s = |value| * 10^d, one rounding from the
+// exact product x, lies within ulp(s) / 2 of it, and below 2^52 both s and every half-integer h
+// are multiples of ulp(s): unless s is itself a half-integer, |s - h| >= ulp(s) > |s - x|, so
+// x and s lie on one side of every h and round to the same integer. The exact fraction of s
 // (s - trunc(s) is exact) tells whether s is a half-integer; such values, where the exact
 // product may be a tie or lie on either side of one, are left to to_chars.
-bool fast_fixed(std::string& out, double value, int decimals) {
-  if (decimals < 0 || decimals > kFastDecimals) return false;
+char* fast_fixed(char* at, double value, int decimals) {
+  if (decimals < 0 || decimals > kFastDecimals) return nullptr;
   const double magnitude = std::fabs(value);
-  if (!(magnitude < 1e9)) return false;  // also NaN
+  if (!(magnitude < 1e9)) return nullptr;  // also NaN
   const double scaled = magnitude * kScale[decimals];
   const auto whole = static_cast<std::uint64_t>(scaled);
   const double rest = scaled - static_cast<double>(whole);
-  if (rest == 0.5) return false;
+  if (rest == 0.5) return nullptr;
   const std::uint64_t units = whole + (rest > 0.5 ? 1 : 0);
   const std::uint64_t unit = kUnit[decimals];
-  char buf[32];
-  char* const end = buf + sizeof buf;
-  char* p = end;
+  if (std::signbit(value)) *at++ = '-';
+  const std::uint64_t integral = units / unit;
+  char* end = at + digit_count(integral);
+  digits_before(end, integral);
   if (decimals > 0) {
-    p = padded_digits_before(p, units % unit, decimals);
-    *--p = '.';
+    *end = '.';
+    end += 1 + decimals;
+    padded_digits_before(end, units % unit, decimals);
   }
-  p = digits_before(p, units / unit);
-  if (std::signbit(value)) *--p = '-';
-  out.append(p, static_cast<std::size_t>(end - p));
-  return true;
+  return end;
 }
 
 }  // namespace
 
+char* write_integer(char* at, std::int64_t value) {
+  const auto bits = static_cast<std::uint64_t>(value);
+  const std::uint64_t magnitude = value < 0 ? 0 - bits : bits;
+  if (value < 0) *at++ = '-';
+  char* const end = at + digit_count(magnitude);
+  digits_before(end, magnitude);
+  return end;
+}
+
 void append_integer(std::string& out, std::int64_t value) {
   char buf[24];
-  char* const end = buf + sizeof buf;
-  const auto bits = static_cast<std::uint64_t>(value);
-  char* p = digits_before(end, value < 0 ? 0 - bits : bits);
-  if (value < 0) *--p = '-';
-  out.append(p, static_cast<std::size_t>(end - p));
+  out.append(buf, write_integer(buf, value));
+}
+
+char* write_shortest(char* at, float value) {
+  if (std::isnan(value)) {
+    std::memcpy(at, "nan", 3);
+    return at + 3;
+  }
+  return std::to_chars(at, at + 32, value).ptr;
 }
 
 void append_shortest(std::string& out, float value) {
-  if (std::isnan(value)) {
-    out.append("nan");
-    return;
-  }
   char buf[32];
-  out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
+  out.append(buf, write_shortest(buf, value));
 }
 
 void append_shortest(std::string& out, double value) {
@@ -103,12 +130,20 @@ void append_shortest(std::string& out, double value) {
   out.append(buf, std::to_chars(buf, buf + sizeof buf, value).ptr);
 }
 
+char* write_fixed(char* at, double value, int decimals) {
+  if (char* const end = fast_fixed(at, value, decimals)) return end;
+  return std::to_chars(at, at + kFixedRoom + decimals, value, std::chars_format::fixed, decimals)
+      .ptr;
+}
+
 void append_fixed(std::string& out, double value, int decimals) {
-  if (fast_fixed(out, value, decimals)) return;
   // Room for the largest double in fixed notation with the decimals a caller asks for.
   char buf[400];
-  const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-  out.append(buf, r.ptr);
+  char* const end =
+      decimals <= static_cast<int>(sizeof buf) - kFixedRoom
+          ? write_fixed(buf, value, decimals)
+          : std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals).ptr;
+  out.append(buf, end);
 }
 
 }  // namespace corvane
