@@ -46,21 +46,23 @@ char* padded_digits_before(char* end, std::uint64_t v, int count) {
   return end;
 }
 
+// 10^0 to 10^19.
+constexpr auto kPowers = [] {
+  std::array<std::uint64_t, 20> powers{};
+  std::uint64_t power = 1;
+  for (auto& p : powers) {
+    p = power;
+    power *= 10;
+  }
+  return powers;
+}();
+
 // The number of decimal digits of v: with b bits, v has floor(b log10 2) digits or one more
 // (1233 / 2^12 is log10 2 closely enough for b <= 64), and 10^that tells which.
 int digit_count(std::uint64_t v) {
-  static constexpr auto kPow10 = [] {
-    std::array<std::uint64_t, 20> powers{};
-    std::uint64_t power = 1;
-    for (auto& p : powers) {
-      p = power;
-      power *= 10;
-    }
-    return powers;
-  }();
   const std::uint64_t w = v | 1;  // as many digits as v, and at least one
   const auto guess = static_cast<std::size_t>((std::bit_width(w) * 1233) >> 12);
-  return static_cast<int>(guess) + (w >= kPow10[guess] ? 1 : 0);
+  return static_cast<int>(guess) + (w >= kPowers[guess] ? 1 : 0);
 }
 
 constexpr int kFastDecimals = 6;
@@ -96,6 +98,81 @@ char* fast_fixed(char* at, double value, int decimals) {
   return end;
 }
 
+// Writes the shortest text that reads back as this float, as to_chars writes it, for
+// 2^-7 <= |value| < 2^24; else nothing (nullptr). With |value| = m 2^e (m of 24 bits), the
+// values that read back as it are those within half its spacing 2^e of it (a quarter below the
+// lowest m of a binade), the bounds themselves when m is even: in units of 2^(e - 2) the
+// integers lo = 4m - 2 (or - 1), 4m and hi = 4m + 2. Times 10^k, for k decimals that give
+// value * 10^k at least 10^8 (k <= 11), and so a candidate among the integers, the bounds stay
+// below 2^63; shifted down by 2 - e (2 to 32) they bound the candidates n / 10^k. The text
+// takes the multiples of the largest power of ten p that has one among them, the one nearest
+// the value (ties to an even multiple), and is written in fixed or scientific notation,
+// whichever is shorter (fixed when they tie).
+char* fast_shortest(char* at, float value) {
+  const auto bits = std::bit_cast<std::uint32_t>(value);
+  const int binary_exponent = static_cast<int>((bits >> 23) & 0xFF) - 127;
+  if (binary_exponent < -7 || binary_exponent > 23) return nullptr;
+  const std::uint64_t m = (bits & 0x7FFFFF) | 0x800000;
+  const int shift = 25 - binary_exponent;
+  const std::uint64_t mid = 4 * m, hi = mid + 2, lo = mid - (m == 0x800000 ? 1 : 2);
+  const bool inclusive = (m & 1) == 0;
+  // floor(E log10 2) is floor(log10 |value|) or one less.
+  const int guess = (binary_exponent * 78913) >> 18;
+  const int k = 8 - guess;
+  const std::uint64_t scale = kPowers[static_cast<std::size_t>(k)];
+  const std::uint64_t unit = std::uint64_t{1} << shift, mask = unit - 1;
+  const std::uint64_t lo_scaled = lo * scale, hi_scaled = hi * scale, v_scaled = mid * scale;
+  std::uint64_t n_lo = (lo_scaled + mask) >> shift;
+  if (!inclusive && (lo_scaled & mask) == 0) ++n_lo;
+  std::uint64_t n_hi = hi_scaled >> shift;
+  if (!inclusive && (hi_scaled & mask) == 0) --n_hi;
+  std::uint64_t p = 1;
+  int j = 0;
+  while (n_hi / (10 * p) * (10 * p) >= n_lo) {
+    p *= 10;
+    ++j;
+  }
+  std::uint64_t c = (v_scaled >> shift) / p;  // the multiple at or below the value
+  const std::uint64_t rest = v_scaled - c * p * unit, whole = p * unit;
+  const bool up = 2 * rest > whole || (2 * rest == whole && (c & 1) != 0);
+  if ((up && (c + 1) * p <= n_hi) || c * p < n_lo) ++c;
+  // |value| = c * 10^(j - k) = d1.d2...dP * 10^x
+  const int digits = digit_count(c);
+  const int x = digits - 1 + j - k;
+  const int scientific = digits + (digits > 1 ? 1 : 0) + 4;
+  const int fixed = x >= 0 ? (digits <= x + 1 ? x + 1 : digits + 1) : digits + 1 - x;
+  if (std::signbit(value)) *at++ = '-';
+  char text[24] = {};
+  char* const text_end = text + digits;
+  digits_before(text_end, c);
+  if (fixed <= scientific) {
+    if (x < 0) {
+      std::memcpy(at, "0.000", 5);
+      at += 1 - x;
+      std::memcpy(at, text, 16);
+      return at + digits;
+    }
+    if (digits <= x + 1) {
+      std::memcpy(at, text, 16);
+      std::memset(at + digits, '0', static_cast<std::size_t>(x + 1 - digits));
+      return at + x + 1;
+    }
+    std::memcpy(at, text, 16);
+    std::memmove(at + x + 2, at + x + 1, 16);
+    at[x + 1] = '.';
+    return at + digits + 1;
+  }
+  *at++ = text[0];
+  if (digits > 1) {
+    *at++ = '.';
+    std::memcpy(at, text + 1, 16);
+    at += digits - 1;
+  }
+  std::memcpy(at, x < 0 ? "e-" : "e+", 2);
+  std::memcpy(at + 2, kPairs + 2 * (x < 0 ? -x : x), 2);
+  return at + 4;
+}
+
 }  // namespace
 
 char* write_integer(char* at, std::int64_t value) {
@@ -113,6 +190,7 @@ void append_integer(std::string& out, std::int64_t value) {
 }
 
 char* write_shortest(char* at, float value) {
+  if (char* const end = fast_shortest(at, value)) return end;
   if (std::isnan(value)) {
     std::memcpy(at, "nan", 3);
     return at + 3;

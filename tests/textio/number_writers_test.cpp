@@ -127,5 +127,36 @@ TEST(TextioNumberWriters, FixedOfManyValuesIsToCharsText) {
   }
 }
 
+// Every float near the edges of the binades and of the fixed/scientific choice, and random
+// floats of every magnitude and sign.
+TEST(TextioNumberWriters, ShortestFloatsAreToCharsText) {
+  std::vector<float> values = {0.0f,
+                               -0.0f,
+                               std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity(),
+                               std::numeric_limits<float>::denorm_min(),
+                               std::numeric_limits<float>::max()};
+  for (const float edge : {0.0078125f, 0.001f, 0.01f, 0.1f, 1.0f, 10.0f, 1e4f, 1e5f, 1e6f, 1e7f,
+                           8388608.0f, 16777216.0f, 2.1734726f, 999.9999f}) {
+    float f = edge;
+    for (int i = 0; i < 3000; ++i) f = std::nextafter(f, 0.0f);
+    for (int i = 0; i < 6000; ++i, f = std::nextafter(f, 1e30f)) {
+      values.push_back(f);
+      values.push_back(-f);
+    }
+  }
+  std::mt19937 rng(17);
+  for (int i = 0; i < 1000000; ++i)
+    values.push_back(std::bit_cast<float>(static_cast<std::uint32_t>(rng())));
+  for (const float f : values) {
+    if (std::isnan(f)) continue;
+    char buf[64];
+    const std::string_view want(buf, std::to_chars(buf, buf + sizeof buf, f).ptr);
+    std::string s = "x";
+    append_shortest(s, f);
+    ASSERT_EQ(std::string_view(s).substr(1), want) << std::hexfloat << f;
+  }
+}
+
 }  // namespace
 }  // namespace corvane
