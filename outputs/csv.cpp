@@ -104,9 +104,11 @@ char* write_statistic(char* at, double value) {
   // the point with them when nothing follows it. Pieces are copied eight bytes at a time, and
   // only their first bytes kept.
   char digits[16] = {};
-  std::memcpy(digits, kPairs + 2 * (q / 10000), 2);
-  std::memcpy(digits + 2, kPairs + 2 * (q / 100 % 100), 2);
-  std::memcpy(digits + 4, kPairs + 2 * (q % 100), 2);
+  const auto u = static_cast<std::uint32_t>(q);
+  const std::uint32_t high = u / 10000, low = u - high * 10000, middle = low / 100;
+  std::memcpy(digits, kPairs + 2 * high, 2);
+  std::memcpy(digits + 2, kPairs + 2 * middle, 2);
+  std::memcpy(digits + 4, kPairs + 2 * (low - middle * 100), 2);
   int last = 5;
   while (last > 0 && digits[last] == '0') --last;  // the last significant digit
   char* p = at;
