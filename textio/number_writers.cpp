@@ -81,10 +81,10 @@ char* fast_fixed(char* at, double value, int decimals) {
   const double magnitude = std::fabs(value);
   if (!(magnitude < 1e9)) return nullptr;  // also NaN
   const double scaled = magnitude * kScale[decimals];
-  const auto whole = static_cast<std::uint64_t>(scaled);
+  const auto whole = static_cast<std::int64_t>(scaled);  // signed: one instruction either way
   const double rest = scaled - static_cast<double>(whole);
   if (rest == 0.5) return nullptr;
-  const std::uint64_t units = whole + (rest > 0.5 ? 1 : 0);
+  const auto units = static_cast<std::uint64_t>(whole + (rest > 0.5 ? 1 : 0));
   const std::uint64_t unit = kUnit[decimals];
   if (std::signbit(value)) *at++ = '-';
   const std::uint64_t integral = units / unit;
