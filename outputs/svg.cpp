@@ -451,15 +451,45 @@ void write_segments(SvgText& o, const Geometry& g, const SeriesTable& t, const O
 // The number of series with a value in each year, as steps: (year, count) from that year on;
 // the last step, of count 0, ends the last covered year. A series of no values counts nowhere.
 std::vector<std::pair<std::int64_t, std::int64_t>> depth_steps(const SeriesTable& t) {
+  std::vector<std::pair<std::int64_t, std::int64_t>> steps;
+  std::int64_t from = 0, to = 0;  // the years of the changes, [from, to]
+  std::size_t counted = 0;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t.values[i] <= 0) continue;
+    const std::int64_t first = t.first_year[i], end = std::int64_t{t.last_year[i]} + 1;
+    from = counted == 0 ? first : std::min(from, first);
+    to = counted == 0 ? end : std::max(to, end);
+    ++counted;
+  }
+  if (counted == 0) return steps;
+  // A step starts where the count changes: at the first year of each series it rises by one,
+  // after its last year it falls by one. Over a span of years not far beyond the number of
+  // series the changes are summed per year; over a wider one they are sorted.
+  const auto span = static_cast<std::uint64_t>(to - from) + 1;
+  if (span <= 4 * counted + 4096) {
+    std::vector<std::int32_t> change(static_cast<std::size_t>(span), 0);
+    for (std::size_t i = 0; i < t.size(); ++i) {
+      if (t.values[i] <= 0) continue;
+      ++change[static_cast<std::size_t>(t.first_year[i] - from)];
+      --change[static_cast<std::size_t>(std::int64_t{t.last_year[i]} + 1 - from)];
+    }
+    std::int64_t depth = 0;
+    for (std::size_t k = 0; k < change.size(); ++k) {
+      depth += change[k];
+      if (steps.empty() || steps.back().second != depth) {
+        steps.emplace_back(from + static_cast<std::int64_t>(k), depth);
+      }
+    }
+    return steps;
+  }
   std::vector<std::pair<std::int64_t, std::int64_t>> change;  // (year, +1 or -1)
-  change.reserve(2 * t.size());
+  change.reserve(2 * counted);
   for (std::size_t i = 0; i < t.size(); ++i) {
     if (t.values[i] <= 0) continue;
     change.emplace_back(t.first_year[i], 1);
     change.emplace_back(static_cast<std::int64_t>(t.last_year[i]) + 1, -1);
   }
   std::sort(change.begin(), change.end());
-  std::vector<std::pair<std::int64_t, std::int64_t>> steps;
   std::int64_t depth = 0;
   for (std::size_t i = 0; i < change.size();) {
     const std::int64_t year = change[i].first;
