@@ -33,20 +33,6 @@ void append_shortest_float(std::string& out, float value) { append_shortest(out,
 
 namespace {
 
-// The statistics' columns of one row, each after a comma.
-void append_statistics(std::string& out, const SeriesStats& s) {
-  for (std::size_t k = 0; k < kStatistics; ++k) {
-    out.push_back(',');
-    if (s.has(static_cast<Statistic>(k))) append_statistic(out, s.value[k]);
-  }
-  out.push_back(',');
-  append_integer(out, s.missing);
-}
-
-}  // namespace
-
-namespace {
-
 // The six significant digits of a finite value of magnitude `a` > 0 and its decimal exponent x
 // (a rounds to q * 10^(x - 5), 10^5 <= q < 10^6), for exponents -15 to 20, where one product
 // or quotient by an exact power of ten gives a * 10^(5 - x) within 2^-53 of it, so below 10^6
@@ -92,37 +78,40 @@ constexpr char kPairs[] =
 
 }  // namespace
 
-void append_statistic(std::string& out, double value) {
+namespace {
+
+// Writes what append_statistic appends at `at`, which has room for 24 characters: up to 13 of
+// text, and pieces copied eight bytes at a time may run up to 8 past it. Returns its end.
+char* write_statistic(char* at, double value) {
   if (std::isnan(value)) {
-    out.append("nan");
-    return;
+    std::memcpy(at, "nan", 3);
+    return at + 3;
   }
   if (std::isinf(value)) {
-    out.append(value > 0 ? "inf" : "-inf");
-    return;
+    const std::string_view text = value > 0 ? "inf" : "-inf";
+    std::memcpy(at, text.data(), text.size());
+    return at + text.size();
   }
   if (value == 0) {
-    out.push_back('0');
-    return;
+    *at = '0';
+    return at + 1;
   }
   std::int32_t q = 0, x = 0;
   if (!six_digits(std::fabs(value), q, x)) {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
-    out.append(buf, r.ptr);
-    return;
+    return std::to_chars(at, at + 24, value, std::chars_format::general, 6).ptr;
   }
   // %g: fixed-point where -4 <= x < 6, else d.ddddde+XX; trailing zeros of the fraction go, and
-  // the point with them when nothing follows it. Pieces are copied eight bytes at a time into
-  // room enough for that, and only their first bytes kept.
+  // the point with them when nothing follows it. Pieces are copied eight bytes at a time, and
+  // only their first bytes kept.
   char digits[16] = {};
-  std::memcpy(digits, kPairs + 2 * (q / 10000), 2);
-  std::memcpy(digits + 2, kPairs + 2 * (q / 100 % 100), 2);
-  std::memcpy(digits + 4, kPairs + 2 * (q % 100), 2);
+  const auto u = static_cast<std::uint32_t>(q);
+  const std::uint32_t high = u / 10000, low = u - high * 10000, middle = low / 100;
+  std::memcpy(digits, kPairs + 2 * high, 2);
+  std::memcpy(digits + 2, kPairs + 2 * middle, 2);
+  std::memcpy(digits + 4, kPairs + 2 * (low - middle * 100), 2);
   int last = 5;
   while (last > 0 && digits[last] == '0') --last;  // the last significant digit
-  char text[40];
-  char* p = text;
+  char* p = at;
   *p = '-';
   p += value < 0 ? 1 : 0;
   if (x >= -4 && x < 6) {
@@ -152,7 +141,31 @@ void append_statistic(std::string& out, double value) {
     std::memcpy(p, kPairs + 2 * (x < 0 ? -x : x), 2);
     p += 2;
   }
-  out.append(text, static_cast<std::size_t>(p - text));
+  return p;
+}
+
+// Writes a field that fits in `at` quoted (room for 2 + 2 * its size) as append_csv_field
+// appends it; returns its end.
+char* write_csv_field(char* at, std::string_view field) {
+  const auto plain = [](char c) { return c != ',' && c != '"' && c != '\r' && c != '\n'; };
+  if (std::all_of(field.begin(), field.end(), plain)) {
+    std::memcpy(at, field.data(), field.size());
+    return at + field.size();
+  }
+  *at++ = '"';
+  for (const char c : field) {
+    if (c == '"') *at++ = '"';
+    *at++ = c;
+  }
+  *at++ = '"';
+  return at;
+}
+
+}  // namespace
+
+void append_statistic(std::string& out, double value) {
+  char text[40];
+  out.append(text, write_statistic(text, value));
 }
 
 void write_csv(Sink& out, const SeriesTable& table, const Optimum& optimum) {
@@ -161,29 +174,44 @@ void write_csv(Sink& out, const SeriesTable& table, const Optimum& optimum) {
   text.append(kCsvHeader);
   text.push_back('\n');
   std::int64_t number = 0;
+  // A row after the file's name is built in a local buffer and appended at once: the ID has at
+  // most 8 characters (18 quoted), each number at most 32, each statistic 24 with its slack.
+  char row[64 + 4 * 32 + kStatistics * (1 + 24) + 32];
   for (std::size_t i = 0; i < table.size(); ++i) {
     number = i > 0 && table.file[i] == table.file[i - 1] ? number + 1 : 1;
     append_csv_field(text, table.file_names[static_cast<std::size_t>(table.file[i])]);
-    text.push_back(',');
-    append_integer(text, number);
-    text.push_back(',');
-    append_csv_field(text, table_id(table, i));
-    text.push_back(',');
-    append_integer(text, table.first_year[i]);
-    text.push_back(',');
-    append_integer(text, table.last_year[i]);
-    text.push_back(',');
-    append_integer(text, table.values[i]);
-    text.push_back(',');
-    if (table.values[i] > 0) append_shortest(text, table.mean[i]);
-    text.push_back(',');
-    if (const auto in = in_optimum(table, i, optimum)) text.append(*in ? "true" : "false");
-    if (table.stats.empty()) {
-      text.append(",,,,,,,,");
-    } else {
-      append_statistics(text, table.stats[i]);
+    char* p = row;
+    *p++ = ',';
+    p = write_integer(p, number);
+    *p++ = ',';
+    p = write_csv_field(p, table_id(table, i));
+    *p++ = ',';
+    p = write_integer(p, table.first_year[i]);
+    *p++ = ',';
+    p = write_integer(p, table.last_year[i]);
+    *p++ = ',';
+    p = write_integer(p, table.values[i]);
+    *p++ = ',';
+    if (table.values[i] > 0) p = write_shortest(p, table.mean[i]);
+    *p++ = ',';
+    if (const auto in = in_optimum(table, i, optimum)) {
+      std::memcpy(p, *in ? "true" : "false", 5);
+      p += *in ? 4 : 5;
     }
-    text.push_back('\n');
+    if (table.stats.empty()) {
+      std::memcpy(p, ",,,,,,,,", 8);
+      p += 8;
+    } else {
+      const SeriesStats& s = table.stats[i];
+      for (std::size_t k = 0; k < kStatistics; ++k) {
+        *p++ = ',';
+        if (s.has(static_cast<Statistic>(k))) p = write_statistic(p, s.value[k]);
+      }
+      *p++ = ',';
+      p = write_integer(p, s.missing);
+    }
+    *p++ = '\n';
+    text.append(row, p);
     if (text.size() >= kChunk) {
       out.put(text);
       text.clear();

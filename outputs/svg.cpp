@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -40,10 +42,33 @@ std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
 }
 
+// Half a unit of the last decimal, 0.5 * 10^-d, for the decimals coordinates are written with.
+constexpr double kHalfUnit[] = {0.5, 0.05, 0.005, 0.0005};
+
 // A coordinate with a fixed number of decimals ("-0.0" written as "0.0").
+double coordinate(double v, int decimals) {
+  const double half = decimals >= 0 && decimals < static_cast<int>(std::size(kHalfUnit))
+                          ? kHalfUnit[decimals]
+                          : 0.5 * std::pow(10.0, -decimals);
+  return std::fabs(v) < half ? 0.0 : v;
+}
+
 void append_coordinate(std::string& out, double v, int decimals) {
-  if (std::fabs(v) < 0.5 * std::pow(10.0, -decimals)) v = 0.0;
-  append_fixed(out, v, decimals);
+  append_fixed(out, coordinate(v, decimals), decimals);
+}
+
+// Room for a coordinate with up to 2 decimals.
+constexpr std::size_t kCoordinateRoom = kFixedRoom + 2;
+
+// Writes a coordinate with up to 2 decimals at `at`, which has room for kCoordinateRoom
+// characters; returns its end.
+char* write_coordinate(char* at, double v, int decimals) {
+  return write_fixed(at, coordinate(v, decimals), decimals);
+}
+
+char* write_text(char* at, std::string_view text) {
+  std::memcpy(at, text.data(), text.size());
+  return at + text.size();
 }
 
 // Length of the well-formed UTF-8 sequence of an XML character at s[i], or 0.
@@ -399,10 +424,16 @@ void write_segments(SvgText& o, const Geometry& g, const SeriesTable& t, const O
     if (in_optimum(t, i, optimum).value_or(false) != included) continue;
     const double x0 = g.x(t.first_year[i]);
     const double x1 = std::max(x0, g.x(static_cast<std::int64_t>(t.last_year[i]) + 1));
-    o << "<path d=\"M";
-    o.at(x0) << " ";
-    o.at(g.row(i), g.y_decimals) << "h";
-    o.at(x1 - x0) << "\"";
+    // The path is built in a local buffer and appended at once.
+    char path[3 * kCoordinateRoom + 16];
+    char* p = write_text(path, "<path d=\"M");
+    p = write_coordinate(p, x0, 1);
+    *p++ = ' ';
+    p = write_coordinate(p, g.row(i), g.y_decimals);
+    *p++ = 'h';
+    p = write_coordinate(p, x1 - x0, 1);
+    *p++ = '"';
+    o << std::string_view(path, static_cast<std::size_t>(p - path));
     if (g.n <= kTitledSegments) {
       o << "><title>";
       o.escaped(t.file_names[static_cast<std::size_t>(t.file[i])]) << " #" << number << " ";
@@ -420,15 +451,45 @@ void write_segments(SvgText& o, const Geometry& g, const SeriesTable& t, const O
 // The number of series with a value in each year, as steps: (year, count) from that year on;
 // the last step, of count 0, ends the last covered year. A series of no values counts nowhere.
 std::vector<std::pair<std::int64_t, std::int64_t>> depth_steps(const SeriesTable& t) {
+  std::vector<std::pair<std::int64_t, std::int64_t>> steps;
+  std::int64_t from = 0, to = 0;  // the years of the changes, [from, to]
+  std::size_t counted = 0;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t.values[i] <= 0) continue;
+    const std::int64_t first = t.first_year[i], end = std::int64_t{t.last_year[i]} + 1;
+    from = counted == 0 ? first : std::min(from, first);
+    to = counted == 0 ? end : std::max(to, end);
+    ++counted;
+  }
+  if (counted == 0) return steps;
+  // A step starts where the count changes: at the first year of each series it rises by one,
+  // after its last year it falls by one. Over a span of years not far beyond the number of
+  // series the changes are summed per year; over a wider one they are sorted.
+  const auto span = static_cast<std::uint64_t>(to - from) + 1;
+  if (span <= 4 * counted + 4096) {
+    std::vector<std::int32_t> change(static_cast<std::size_t>(span), 0);
+    for (std::size_t i = 0; i < t.size(); ++i) {
+      if (t.values[i] <= 0) continue;
+      ++change[static_cast<std::size_t>(t.first_year[i] - from)];
+      --change[static_cast<std::size_t>(std::int64_t{t.last_year[i]} + 1 - from)];
+    }
+    std::int64_t depth = 0;
+    for (std::size_t k = 0; k < change.size(); ++k) {
+      depth += change[k];
+      if (steps.empty() || steps.back().second != depth) {
+        steps.emplace_back(from + static_cast<std::int64_t>(k), depth);
+      }
+    }
+    return steps;
+  }
   std::vector<std::pair<std::int64_t, std::int64_t>> change;  // (year, +1 or -1)
-  change.reserve(2 * t.size());
+  change.reserve(2 * counted);
   for (std::size_t i = 0; i < t.size(); ++i) {
     if (t.values[i] <= 0) continue;
     change.emplace_back(t.first_year[i], 1);
     change.emplace_back(static_cast<std::int64_t>(t.last_year[i]) + 1, -1);
   }
   std::sort(change.begin(), change.end());
-  std::vector<std::pair<std::int64_t, std::int64_t>> steps;
   std::int64_t depth = 0;
   for (std::size_t i = 0; i < change.size();) {
     const std::int64_t year = change[i].first;

@@ -87,6 +87,18 @@ TEST(OutputsCsv, IdsWithoutTheYearsSignAndBlanks) {
   EXPECT_EQ(ids, (std::vector<std::string>{"SS004B", "SS35X", "SD-TEST-", "", ""}));
 }
 
+TEST(OutputsCsv, IdsThatNeedQuotesAreQuotedInTheirRows) {
+  OwnedTable t;
+  t.add("a.rwl", "A,B", 1900, 2, 1.0f);
+  t.add("a.rwl", "\"\"\"\"\"\"\"\"", -1, 1, -0.5f);  // eight quotes: the longest field
+  MemorySink sink;
+  write_csv(sink, t.view(), Optimum{});
+  EXPECT_EQ(sink.text, std::string(kCsvHeader) +
+                           "\n"
+                           "a.rwl,1,\"A,B\",1900,1901,2,1,,,,,,,,,\n"
+                           "a.rwl,2,\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\"\",-1,-1,1,-0.5,,,,,,,,,\n");
+}
+
 TEST(OutputsCsv, RowsNumberSeriesWithinTheirFileAndMarkTheOptimum) {
   OwnedTable t;
   t.add("a.rwl", "ALPHA", 1900, 100, 1.0f);

@@ -147,6 +147,28 @@ TEST(OutputsSvg, WorkedExampleTitleBandAndSegments) {
   EXPECT_NE(all.find("|ALPHA|BETA|GAMMA|"), std::string::npos);
 }
 
+// Steps where the count changes, none where one series ends as the next begins; years close
+// together and years far apart (summed per year, or sorted) give the same steps.
+TEST(OutputsSvg, DepthStepsOverNarrowAndWideSpans) {
+  const std::string narrow = "H1900V1H1950V2H1990V3H2000V1H2055V0";
+  for (const bool wide : {false, true}) {
+    SCOPED_TRACE(wide);
+    OwnedTable t;
+    t.add("a.rwl", "A", 1900, 100);
+    t.add("a.rwl", "B", 1950, 100);
+    t.add("a.rwl", "EMPTY", 1000, 0);
+    t.add("a.rwl", "C", 1990, 10);
+    t.add("a.rwl", "D", 2050, 5);
+    if (wide) t.add("a.rwl", "FAR", 1000000000, 1);
+    const Plot p = plot(t, Optimum{});
+    ASSERT_TRUE(p.root);
+    const XmlElement* depth = p.root->by_id("sample-depth");
+    ASSERT_NE(depth, nullptr);
+    EXPECT_EQ(depth->attributes.at("d"),
+              "M1900 0" + narrow + (wide ? "H1000000000V1H1000000001V0Z" : "Z"));
+  }
+}
+
 TEST(OutputsSvg, NoBandWithoutAnInterval) {
   OwnedTable t;
   t.add("f.rwl", "A", 1900, 0);
