@@ -15,13 +15,6 @@ std::int32_t clamp32(std::int64_t v) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-// A record's last year (columns 1-5) and first year (columns 16-20), read back by the integer
-// field rule: a year that did not fit its five columns left asterisks and fails.
-bool read_back(std::string_view record, std::int32_t& last, std::int32_t& first) {
-  return parse_integer_field(record.substr(0, 5), last) &&
-         parse_integer_field(record.substr(15, 5), first);
-}
-
 // One line of the box per source line.
 // clang-format off
 const Layout& box_layout() {
@@ -42,21 +35,64 @@ const Layout& box_layout() {
 }
 // clang-format on
 
-// Counts of added series by start index, with prefix sums in logarithmic time.
-class Fenwick {
+// The start years as the leaves of a tree: each node knows the earliest start year below it and
+// the earliest sorted position that has one of its start years, and counts the series that have
+// joined: a series with start index s adds one to the count of every start index from s on.
+class StartTree {
  public:
-  explicit Fenwick(std::size_t n) : tree_(n + 1, 0) {}
-  void add(std::size_t i) {
-    for (++i; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
-  }
-  std::int64_t prefix(std::size_t i) const {  // sum of [0, i]
-    std::int64_t s = 0;
-    for (++i; i > 0; i -= i & (~i + 1)) s += tree_[i];
-    return s;
+  StartTree(std::span<const std::int32_t> starts, std::span<const std::size_t> first_position)
+      : leaves_(std::bit_ceil(std::max<std::size_t>(starts.size(), 1))),
+        earliest_(2 * leaves_, INT32_MAX),
+        position_(2 * leaves_, SIZE_MAX),
+        added_(2 * leaves_, 0),
+        most_(2 * leaves_, 0) {
+    for (std::size_t s = 0; s < starts.size(); ++s) {
+      earliest_[leaves_ + s] = starts[s];
+      position_[leaves_ + s] = first_position[s];
+    }
+    for (std::size_t v = leaves_ - 1; v > 0; --v) {
+      earliest_[v] = std::min(earliest_[2 * v], earliest_[2 * v + 1]);
+      position_[v] = std::min(position_[2 * v], position_[2 * v + 1]);
+    }
   }
 
+  // One more series counted at start indices s and above.
+  void join(std::size_t s) {
+    // The canonical nodes of [s, leaves) take the count; their ancestors take it in their most.
+    std::size_t lo = s + leaves_, hi = 2 * leaves_;
+    const std::size_t first_lo = lo, last_hi = hi - 1;
+    while (lo < hi) {
+      if (lo & 1) bump(lo++);
+      if (hi & 1) bump(--hi);
+      lo >>= 1;
+      hi >>= 1;
+    }
+    refresh(first_lo);
+    refresh(last_hi);
+  }
+
+  std::size_t leaves() const { return leaves_; }
+  std::int32_t earliest(std::size_t v) const { return earliest_[v]; }
+  std::size_t position(std::size_t v) const { return position_[v]; }
+  std::int32_t added(std::size_t v) const { return added_[v]; }
+  // The largest count below v, less what v's ancestors add.
+  std::int32_t most(std::size_t v) const { return most_[v]; }
+
  private:
-  std::vector<std::int32_t> tree_;
+  void bump(std::size_t v) {
+    ++added_[v];
+    ++most_[v];
+  }
+  void refresh(std::size_t v) {
+    for (v >>= 1; v > 0; v >>= 1) {
+      most_[v] = added_[v] + std::max(most_[2 * v], most_[2 * v + 1]);
+    }
+  }
+
+  std::size_t leaves_;
+  std::vector<std::int32_t> earliest_;
+  std::vector<std::size_t> position_;
+  std::vector<std::int32_t> added_, most_;
 };
 
 }  // namespace
@@ -77,6 +113,21 @@ void append_sort_record(std::string& s, std::int32_t first_year, std::int32_t va
   s.append(5, ' ');
 }
 
+// Where a value's five-column field falls in the byte order of such fields, as a number below
+// 2^21. The field is blanks, then a token of L = 1..5 characters: "-" and digits, or digits.
+// Blank < "*" < "-" < digit, so a longer token is greater; of equal length, a negative one is
+// below the others, which compare as their values, and negative ones compare as their
+// magnitudes. Five asterisks (a value that does not fit) come after every shorter token and
+// before every token of five.
+std::uint32_t field_rank(std::int32_t v) {
+  if (v > 99999 || v < -9999) return (5u << 18) - 1;
+  const std::uint32_t magnitude =
+      v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  std::uint32_t length = v < 0 ? 2 : 1;
+  for (std::uint32_t m = magnitude; m >= 10; m /= 10) ++length;
+  return length << 18 | (v < 0 ? magnitude : 1u << 17 | magnitude);
+}
+
 // Eight bytes of text as a number that compares as the bytes do.
 std::uint64_t big_endian(const char* p) {
   std::uint64_t v = 0;
@@ -88,6 +139,8 @@ std::uint64_t big_endian(const char* p) {
   }
   return v;
 }
+
+bool fits_five_columns(std::int32_t v) { return v >= -9999 && v <= 99999; }
 
 }  // namespace
 
@@ -102,14 +155,11 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   std::vector<std::int32_t> starts(first_years.begin(), first_years.end());
   std::sort(starts.begin(), starts.end());
   starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-  const auto start_index = [&](std::int32_t year) {
-    return static_cast<std::size_t>(std::lower_bound(starts.begin(), starts.end(), year) -
-                                    starts.begin());
-  };
   std::vector<std::size_t> first_position(starts.size(), SIZE_MAX);
   std::vector<std::size_t> series_start(n);
   for (std::size_t p = 0; p < n; ++p) {
-    const std::size_t s = start_index(first_years[p]);
+    const auto s = static_cast<std::size_t>(
+        std::lower_bound(starts.begin(), starts.end(), first_years[p]) - starts.begin());
     series_start[p] = s;
     first_position[s] = std::min(first_position[s], p);
   }
@@ -120,57 +170,73 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   std::sort(by_last.begin(), by_last.end(),
             [&](std::size_t a, std::size_t b) { return last_years[a] > last_years[b]; });
 
-  // End years visited from the latest down; ties go by their position in the list.
+  // End years visited from the latest down, each once, at its first position in the list: a
+  // later position of the same year has the same candidates and loses their ties.
   std::vector<std::pair<std::int32_t, std::size_t>> ends;
   ends.reserve(end_years.size());
   for (std::size_t k = 0; k < end_years.size(); ++k) ends.emplace_back(end_years[k], k);
   std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
     return a.first != b.first ? a.first > b.first : a.second < b.second;
   });
+  ends.erase(std::unique(ends.begin(), ends.end(),
+                         [](const auto& a, const auto& b) { return a.first == b.first; }),
+             ends.end());
 
+  // A candidate is a pair of an end year E (list position k) and a start index s: its product
+  // is (E - start + 1) x (joined series with start index <= s), and it replaces the best when
+  // its product is greater, or equal at a lower k, or at the same k at a lower first position.
+  // For E, the tree is searched from its root down: a node's bound is its largest count times
+  // the years from its earliest start, and a node is passed over when no candidate below it
+  // could replace the best by that bound (nor by its earliest position). Which node is looked
+  // at first changes what is pruned, never the best, since the order of the candidates is
+  // total. Joining costs O(log S) a series for S start years; a search O(log S) for each node
+  // that it opens, which on catalogues of real shape stays near the path to the best leaf.
+  StartTree tree(starts, first_position);
   std::int64_t best_product = 0;
   std::size_t best_k = SIZE_MAX, best_j = SIZE_MAX;
-  // Whether a candidate bounded by `bound` at list position k could still replace the best.
-  const auto may_improve = [&](std::int64_t bound, std::size_t k) {
-    return bound > 0 && (bound > best_product || (bound == best_product && k <= best_k));
+  const auto may_replace = [&](std::int64_t bound, std::size_t k, std::size_t j) {
+    return bound > best_product ||
+           (bound == best_product && (k < best_k || (k == best_k && j < best_j)));
   };
-
-  Fenwick counts(starts.size());
-  std::vector<std::int32_t> count_at(starts.size(), 0);
-  std::size_t lowest = SIZE_MAX;  // lowest start index among the series joined so far
+  struct Open {
+    std::size_t node;
+    std::int32_t above;  // what the node's ancestors add to its counts
+  };
+  std::vector<Open> stack;
+  stack.reserve(64);
   std::size_t next = 0;
   for (const auto& [end, k] : ends) {
-    while (next < n && last_years[by_last[next]] >= end) {
-      const std::size_t s = series_start[by_last[next++]];
-      counts.add(s);
-      ++count_at[s];
-      lowest = std::min(lowest, s);
-    }
-    if (lowest == SIZE_MAX) continue;
-    // Start years after the end year give no years.
-    const auto upper = std::upper_bound(starts.begin(), starts.end(), end) - starts.begin();
-    if (upper == 0 || static_cast<std::size_t>(upper) <= lowest) continue;
-    const auto highest = static_cast<std::size_t>(upper - 1);
-    const std::int64_t covering = counts.prefix(highest);  // series that run through `end`
-    if (covering == 0) continue;
-    const std::int64_t longest = static_cast<std::int64_t>(end) - starts[lowest] + 1;
-    if (!may_improve(longest * covering, k)) continue;
-
-    std::int64_t covered = 0;
-    for (std::size_t s = lowest; s <= highest; ++s) {
-      const std::int64_t years = static_cast<std::int64_t>(end) - starts[s] + 1;
-      if (!may_improve(years * covering, k)) break;  // later starts give fewer years
-      covered += count_at[s];
-      if (covered == 0) continue;
-      const std::int64_t product = years * covered;
-      const std::size_t j = first_position[s];
-      if (product > best_product ||
-          (product == best_product && (k < best_k || (k == best_k && j < best_j)))) {
-        best_product = product;
+    while (next < n && last_years[by_last[next]] >= end) tree.join(series_start[by_last[next++]]);
+    const std::int64_t x = static_cast<std::int64_t>(end) + 1;
+    const auto bound = [&](const Open& o) {
+      const std::int64_t years = x - tree.earliest(o.node);
+      const std::int64_t count = o.above + tree.most(o.node);
+      return years > 0 && count > 0 ? years * count : 0;
+    };
+    stack.push_back({1, 0});
+    while (!stack.empty()) {
+      const Open o = stack.back();
+      stack.pop_back();
+      const std::int64_t b = bound(o);
+      if (b <= 0 || !may_replace(b, k, tree.position(o.node))) continue;
+      if (o.node >= tree.leaves()) {  // a start index: the bound is its product
+        best_product = b;
         best_k = k;
-        best_j = j;
-        best = Interval{starts[s], end, static_cast<std::int32_t>(years),
-                        static_cast<std::int32_t>(covered), product};
+        best_j = tree.position(o.node);
+        const std::int64_t years = x - tree.earliest(o.node);
+        best = Interval{tree.earliest(o.node), end, static_cast<std::int32_t>(years),
+                        static_cast<std::int32_t>(b / years), b};
+        continue;
+      }
+      const std::int32_t above = o.above + tree.added(o.node);
+      const Open left{2 * o.node, above}, right{2 * o.node + 1, above};
+      // The child of the greater bound goes on top, to be opened first.
+      if (bound(left) > bound(right)) {
+        stack.push_back(right);
+        stack.push_back(left);
+      } else {
+        stack.push_back(left);
+        stack.push_back(right);
       }
     }
   }
@@ -186,43 +252,48 @@ std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int3
 
   // Time span, from the first series' own years.
   std::int64_t earliest = 0, latest = 0;
-  std::string text;  // the records, 40 characters each
-  text.reserve(count * 40);
   for (std::size_t i = 0; i < count; ++i) {
     const std::int64_t last = static_cast<std::int64_t>(IYR[i]) + N[i] - 1;
     earliest = i == 0 ? IYR[i] : std::min<std::int64_t>(earliest, IYR[i]);
     latest = i == 0 ? last : std::max(latest, last);
-    append_sort_record(text, IYR[i], N[i], n, ID[i]);
   }
 
-  // Descending byte order of the records' text, compared as five big-endian words. The first
-  // two decide most comparisons; series with the same years go on to the rest (their IDs).
+  // The series in descending byte order of their sort records, without writing them: the
+  // records are fixed fields, so their byte order is that of the fields' ranks in turn (last
+  // year, 9000 - first year, values, first year; the series count and the blanks are the same
+  // in every record), then of the ID's bytes. Equal keys are equal records.
   struct Key {
-    std::uint64_t a, b;
-    std::uint32_t record;
+    std::uint64_t fields;  // the ranks of last year, 9000 - first year and values
+    std::uint64_t id;
+    std::uint32_t first;  // the rank of the first year
+    std::uint32_t series;
   };
   std::vector<Key> order(count);
   for (std::size_t i = 0; i < count; ++i) {
-    order[i] = {big_endian(&text[i * 40]), big_endian(&text[i * 40 + 8]),
-                static_cast<std::uint32_t>(i)};
+    const std::int32_t last = clamp32(static_cast<std::int64_t>(IYR[i]) + N[i] - 1);
+    const std::int32_t flipped = clamp32(9000 - static_cast<std::int64_t>(IYR[i]));
+    order[i] = {std::uint64_t{field_rank(last)} << 42 | std::uint64_t{field_rank(flipped)} << 21 |
+                    field_rank(N[i]),
+                big_endian(ID[i].data()), field_rank(IYR[i]), static_cast<std::uint32_t>(i)};
   }
-  std::sort(order.begin(), order.end(), [&](const Key& x, const Key& y) {
-    if (x.a != y.a) return x.a > y.a;
-    if (x.b != y.b) return x.b > y.b;
-    for (std::size_t at = 16; at < 40; at += 8) {
-      const std::uint64_t u = big_endian(&text[std::size_t{x.record} * 40 + at]);
-      const std::uint64_t v = big_endian(&text[std::size_t{y.record} * 40 + at]);
-      if (u != v) return u > v;
-    }
-    return false;
+  std::sort(order.begin(), order.end(), [](const Key& x, const Key& y) {
+    if (x.fields != y.fields) return x.fields > y.fields;
+    if (x.first != y.first) return x.first > y.first;
+    return x.id > y.id;
   });
 
-  // Read back the years of each record, and the distinct last years in sorted order.
+  // Read back the years of each record, and the distinct last years in sorted order. A year
+  // reads back as itself when it fits its five columns; otherwise its record stands in the
+  // report as written.
   std::vector<std::int32_t> first(count), last(count), end_years;
   end_years.reserve(count);
   for (std::size_t p = 0; p < count; ++p) {
-    const std::string_view record(&text[std::size_t{order[p].record} * 40], 40);
-    if (!read_back(record, last[p], first[p])) {
+    const std::size_t i = order[p].series;
+    last[p] = clamp32(static_cast<std::int64_t>(IYR[i]) + N[i] - 1);
+    first[p] = IYR[i];
+    if (!fits_five_columns(last[p]) || !fits_five_columns(first[p])) {
+      std::string record;
+      append_sort_record(record, IYR[i], N[i], n, ID[i]);
       write_free_form(report, record);
       write_free_form(console, "error reading sqc)");
       return std::nullopt;
