@@ -35,20 +35,23 @@ const Layout& box_layout() {
 }
 // clang-format on
 
-// The start years as the leaves of a tree: each node knows the earliest start year below it and
-// the earliest sorted position that has one of its start years, and counts the series that have
-// joined: a series with start index s adds one to the count of every start index from s on.
+// The start years in blocks of kBlock, the blocks as the leaves of a tree: each node knows the
+// earliest start year below it, the earliest sorted position that has one of its start years,
+// and how many of the joined series start in its blocks. The count at a start index (joined
+// series that start there or before) is the count before its node plus the node's own.
+constexpr std::size_t kBlock = 8;
+
 class StartTree {
  public:
   StartTree(std::span<const std::int32_t> starts, std::span<const std::size_t> first_position)
-      : leaves_(std::bit_ceil(std::max<std::size_t>(starts.size(), 1))),
+      : leaves_(std::bit_ceil(std::max<std::size_t>((starts.size() + kBlock - 1) / kBlock, 1))),
         earliest_(2 * leaves_, INT32_MAX),
         position_(2 * leaves_, SIZE_MAX),
-        added_(2 * leaves_, 0),
-        most_(2 * leaves_, 0) {
-    for (std::size_t s = 0; s < starts.size(); ++s) {
-      earliest_[leaves_ + s] = starts[s];
-      position_[leaves_ + s] = first_position[s];
+        joined_(2 * leaves_, 0) {
+    for (std::size_t s = starts.size(); s-- > 0;) {
+      earliest_[leaves_ + s / kBlock] = starts[s];
+      position_[leaves_ + s / kBlock] =
+          std::min(position_[leaves_ + s / kBlock], first_position[s]);
     }
     for (std::size_t v = leaves_ - 1; v > 0; --v) {
       earliest_[v] = std::min(earliest_[2 * v], earliest_[2 * v + 1]);
@@ -56,43 +59,30 @@ class StartTree {
     }
   }
 
-  // One more series counted at start indices s and above.
+  // One more series joined, at start index s.
   void join(std::size_t s) {
-    // The canonical nodes of [s, leaves) take the count; their ancestors take it in their most.
-    std::size_t lo = s + leaves_, hi = 2 * leaves_;
-    const std::size_t first_lo = lo, last_hi = hi - 1;
-    while (lo < hi) {
-      if (lo & 1) bump(lo++);
-      if (hi & 1) bump(--hi);
-      lo >>= 1;
-      hi >>= 1;
-    }
-    refresh(first_lo);
-    refresh(last_hi);
+    for (std::size_t v = leaves_ + s / kBlock; v > 0; v >>= 1) ++joined_[v];
   }
 
   std::size_t leaves() const { return leaves_; }
+  // The count at the end of block b.
+  std::int32_t at_block_end(std::size_t b) const {
+    std::size_t v = leaves_ + b;
+    std::int32_t c = joined_[v];
+    for (; v > 1; v >>= 1) {
+      if (v & 1) c += joined_[v - 1];
+    }
+    return c;
+  }
   std::int32_t earliest(std::size_t v) const { return earliest_[v]; }
   std::size_t position(std::size_t v) const { return position_[v]; }
-  std::int32_t added(std::size_t v) const { return added_[v]; }
-  // The largest count below v, less what v's ancestors add.
-  std::int32_t most(std::size_t v) const { return most_[v]; }
+  std::int32_t joined(std::size_t v) const { return joined_[v]; }
 
  private:
-  void bump(std::size_t v) {
-    ++added_[v];
-    ++most_[v];
-  }
-  void refresh(std::size_t v) {
-    for (v >>= 1; v > 0; v >>= 1) {
-      most_[v] = added_[v] + std::max(most_[2 * v], most_[2 * v + 1]);
-    }
-  }
-
   std::size_t leaves_;
   std::vector<std::int32_t> earliest_;
   std::vector<std::size_t> position_;
-  std::vector<std::int32_t> added_, most_;
+  std::vector<std::int32_t> joined_;
 };
 
 }  // namespace
@@ -123,8 +113,8 @@ std::uint32_t field_rank(std::int32_t v) {
   if (v > 99999 || v < -9999) return (5u << 18) - 1;
   const std::uint32_t magnitude =
       v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-  std::uint32_t length = v < 0 ? 2 : 1;
-  for (std::uint32_t m = magnitude; m >= 10; m /= 10) ++length;
+  const std::uint32_t length = (v < 0 ? 2u : 1u) + (magnitude >= 10) + (magnitude >= 100) +
+                               (magnitude >= 1000) + (magnitude >= 10000);
   return length << 18 | (v < 0 ? magnitude : 1u << 17 | magnitude);
 }
 
@@ -151,36 +141,73 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   Interval best;
   if (n == 0 || end_years.empty()) return best;
 
+  // Years over a span of at most a few times the series are sorted by counting them.
+  const auto [first_lo, first_hi] = std::minmax_element(first_years.begin(), first_years.end());
+  const auto [last_lo, last_hi] = std::minmax_element(last_years.begin(), last_years.end());
+  const auto narrow = [&](std::int32_t lo, std::int32_t hi) {
+    return static_cast<std::int64_t>(hi) - lo <= 4 * static_cast<std::int64_t>(n) + 1024;
+  };
+
   // Distinct start years, ascending, each with the first sorted position that has it.
-  std::vector<std::int32_t> starts(first_years.begin(), first_years.end());
-  std::sort(starts.begin(), starts.end());
-  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-  std::vector<std::size_t> first_position(starts.size(), SIZE_MAX);
+  std::vector<std::int32_t> starts;
   std::vector<std::size_t> series_start(n);
-  for (std::size_t p = 0; p < n; ++p) {
-    const auto s = static_cast<std::size_t>(
-        std::lower_bound(starts.begin(), starts.end(), first_years[p]) - starts.begin());
-    series_start[p] = s;
-    first_position[s] = std::min(first_position[s], p);
+  if (narrow(*first_lo, *first_hi)) {
+    std::vector<std::size_t> index(static_cast<std::size_t>(*first_hi - *first_lo) + 1, SIZE_MAX);
+    for (const std::int32_t y : first_years) index[static_cast<std::size_t>(y - *first_lo)] = 0;
+    for (std::size_t y = 0; y < index.size(); ++y) {
+      if (index[y] == SIZE_MAX) continue;
+      index[y] = starts.size();
+      starts.push_back(*first_lo + static_cast<std::int32_t>(y));
+    }
+    for (std::size_t p = 0; p < n; ++p) {
+      series_start[p] = index[static_cast<std::size_t>(first_years[p] - *first_lo)];
+    }
+  } else {
+    starts.assign(first_years.begin(), first_years.end());
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    for (std::size_t p = 0; p < n; ++p) {
+      series_start[p] = static_cast<std::size_t>(
+          std::lower_bound(starts.begin(), starts.end(), first_years[p]) - starts.begin());
+    }
   }
+  std::vector<std::size_t> first_position(starts.size(), SIZE_MAX);
+  for (std::size_t p = n; p-- > 0;) first_position[series_start[p]] = p;
 
-  // Series by last year descending: as the end year falls they join the counts for good.
+  // Series by last year descending: as the end year falls they join the counts for good. End
+  // years visited from the latest down, each once, at its first position in the list: a later
+  // position of the same year has the same candidates and loses their ties.
   std::vector<std::size_t> by_last(n);
-  for (std::size_t p = 0; p < n; ++p) by_last[p] = p;
-  std::sort(by_last.begin(), by_last.end(),
-            [&](std::size_t a, std::size_t b) { return last_years[a] > last_years[b]; });
-
-  // End years visited from the latest down, each once, at its first position in the list: a
-  // later position of the same year has the same candidates and loses their ties.
   std::vector<std::pair<std::int32_t, std::size_t>> ends;
   ends.reserve(end_years.size());
-  for (std::size_t k = 0; k < end_years.size(); ++k) ends.emplace_back(end_years[k], k);
-  std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first > b.first : a.second < b.second;
-  });
-  ends.erase(std::unique(ends.begin(), ends.end(),
-                         [](const auto& a, const auto& b) { return a.first == b.first; }),
-             ends.end());
+  // (The end years are last years; an end year that is none takes the other way.)
+  if (narrow(*last_lo, *last_hi) &&
+      std::all_of(end_years.begin(), end_years.end(),
+                  [&](std::int32_t y) { return y >= *last_lo && y <= *last_hi; })) {
+    const auto slot = [&](std::int32_t y) { return static_cast<std::size_t>(*last_hi - y); };
+    std::vector<std::size_t> at(slot(*last_lo) + 2, 0);  // series before each last year
+    for (const std::int32_t y : last_years) ++at[slot(y) + 1];
+    for (std::size_t i = 1; i < at.size(); ++i) at[i] += at[i - 1];
+    std::vector<std::size_t> first_k(at.size(), SIZE_MAX);
+    for (std::size_t p = 0; p < n; ++p) by_last[at[slot(last_years[p])]++] = p;
+    for (std::size_t k = end_years.size(); k-- > 0;) first_k[slot(end_years[k])] = k;
+    for (std::size_t i = 0; i <= slot(*last_lo); ++i) {
+      if (first_k[i] != SIZE_MAX) {
+        ends.emplace_back(*last_hi - static_cast<std::int32_t>(i), first_k[i]);
+      }
+    }
+  } else {
+    for (std::size_t p = 0; p < n; ++p) by_last[p] = p;
+    std::sort(by_last.begin(), by_last.end(),
+              [&](std::size_t a, std::size_t b) { return last_years[a] > last_years[b]; });
+    for (std::size_t k = 0; k < end_years.size(); ++k) ends.emplace_back(end_years[k], k);
+    std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    ends.erase(std::unique(ends.begin(), ends.end(),
+                           [](const auto& a, const auto& b) { return a.first == b.first; }),
+               ends.end());
+  }
 
   // A candidate is a pair of an end year E (list position k) and a start index s: its product
   // is (E - start + 1) x (joined series with start index <= s), and it replaces the best when
@@ -200,44 +227,63 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   };
   struct Open {
     std::size_t node;
-    std::int32_t above;  // what the node's ancestors add to its counts
+    std::int32_t before;  // the count before the node's first start index
+    std::int64_t bound;
   };
   std::vector<Open> stack;
   stack.reserve(64);
-  std::size_t next = 0;
+  std::vector<std::int32_t> joined_at(starts.size(), 0);  // series joined by start index
+  std::size_t next = 0, upper = starts.size();
   for (const auto& [end, k] : ends) {
-    while (next < n && last_years[by_last[next]] >= end) tree.join(series_start[by_last[next++]]);
+    for (; next < n && last_years[by_last[next]] >= end; ++next) {
+      const std::size_t s = series_start[by_last[next]];
+      ++joined_at[s];
+      tree.join(s);
+    }
     const std::int64_t x = static_cast<std::int64_t>(end) + 1;
-    const auto bound = [&](const Open& o) {
-      const std::int64_t years = x - tree.earliest(o.node);
-      const std::int64_t count = o.above + tree.most(o.node);
-      return years > 0 && count > 0 ? years * count : 0;
+    // The series that run through the end year: the count at its last start index, and no
+    // start index of a candidate has more.
+    while (upper > 0 && starts[upper - 1] > end) --upper;
+    if (upper == 0) continue;
+    std::int64_t covering = tree.at_block_end((upper - 1) / kBlock);
+    for (std::size_t s = upper; s < std::min(starts.size(), (upper - 1) / kBlock * kBlock + kBlock);
+         ++s) {
+      covering -= joined_at[s];
+    }
+    // Pushes node v when a candidate below it might replace the best.
+    const auto open = [&](std::size_t v, std::int32_t before) {
+      const std::int64_t years = x - tree.earliest(v);
+      const std::int64_t count = std::min<std::int64_t>(before + tree.joined(v), covering);
+      const std::int64_t bound = years * count;
+      if (years > 0 && count > 0 && may_replace(bound, k, tree.position(v))) {
+        stack.push_back({v, before, bound});
+      }
     };
-    stack.push_back({1, 0});
+    open(1, 0);
     while (!stack.empty()) {
       const Open o = stack.back();
       stack.pop_back();
-      const std::int64_t b = bound(o);
-      if (b <= 0 || !may_replace(b, k, tree.position(o.node))) continue;
-      if (o.node >= tree.leaves()) {  // a start index: the bound is its product
-        best_product = b;
-        best_k = k;
-        best_j = tree.position(o.node);
-        const std::int64_t years = x - tree.earliest(o.node);
-        best = Interval{tree.earliest(o.node), end, static_cast<std::int32_t>(years),
-                        static_cast<std::int32_t>(b / years), b};
+      if (!may_replace(o.bound, k, tree.position(o.node))) continue;
+      if (o.node >= tree.leaves()) {  // a block: its start indices one by one, from its end
+        const std::size_t lo = (o.node - tree.leaves()) * kBlock;
+        std::int64_t count = o.before + tree.joined(o.node);
+        for (std::size_t s = std::min(lo + kBlock, starts.size()); s-- > lo;) {
+          const std::int64_t years = x - starts[s];
+          const std::int64_t product = years * count;
+          count -= joined_at[s];
+          if (years <= 0 || product <= 0 || !may_replace(product, k, first_position[s])) continue;
+          best_product = product;
+          best_k = k;
+          best_j = first_position[s];
+          best = Interval{starts[s], end, static_cast<std::int32_t>(years),
+                          static_cast<std::int32_t>(product / years), product};
+        }
         continue;
       }
-      const std::int32_t above = o.above + tree.added(o.node);
-      const Open left{2 * o.node, above}, right{2 * o.node + 1, above};
-      // The child of the greater bound goes on top, to be opened first.
-      if (bound(left) > bound(right)) {
-        stack.push_back(right);
-        stack.push_back(left);
-      } else {
-        stack.push_back(left);
-        stack.push_back(right);
-      }
+      // The right child first, so that the left one, of more years, is opened first.
+      const std::size_t left = 2 * o.node;
+      open(left + 1, o.before + tree.joined(left));
+      open(left, o.before);
     }
   }
   return best;
