@@ -142,8 +142,10 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   if (n == 0 || end_years.empty()) return best;
 
   // Years over a span of at most a few times the series are sorted by counting them.
-  const auto [first_lo, first_hi] = std::minmax_element(first_years.begin(), first_years.end());
-  const auto [last_lo, last_hi] = std::minmax_element(last_years.begin(), last_years.end());
+  const auto first_range = std::minmax_element(first_years.begin(), first_years.end());
+  const auto last_range = std::minmax_element(last_years.begin(), last_years.end());
+  const auto first_lo = first_range.first, first_hi = first_range.second;
+  const auto last_lo = last_range.first, last_hi = last_range.second;
   const auto narrow = [&](std::int32_t lo, std::int32_t hi) {
     return static_cast<std::int64_t>(hi) - lo <= 4 * static_cast<std::int64_t>(n) + 1024;
   };
@@ -234,7 +236,9 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   stack.reserve(64);
   std::vector<std::int32_t> joined_at(starts.size(), 0);  // series joined by start index
   std::size_t next = 0, upper = starts.size();
-  for (const auto& [end, k] : ends) {
+  for (const auto& [end_year, end_k] : ends) {
+    const std::int32_t end = end_year;
+    const std::size_t k = end_k;
     for (; next < n && last_years[by_last[next]] >= end; ++next) {
       const std::size_t s = series_start[by_last[next]];
       ++joined_at[s];
