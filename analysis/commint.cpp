@@ -214,12 +214,14 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   // A candidate is a pair of an end year E (list position k) and a start index s: its product
   // is (E - start + 1) x (joined series with start index <= s), and it replaces the best when
   // its product is greater, or equal at a lower k, or at the same k at a lower first position.
-  // For E, the tree is searched from its root down: a node's bound is its largest count times
-  // the years from its earliest start, and a node is passed over when no candidate below it
-  // could replace the best by that bound (nor by its earliest position). Which node is looked
-  // at first changes what is pruned, never the best, since the order of the candidates is
-  // total. Joining costs O(log S) a series for S start years; a search O(log S) for each node
-  // that it opens, which on catalogues of real shape stays near the path to the best leaf.
+  // For E, the tree is searched from its root down: a node's bound is the count at its end (at
+  // most the series through E) times the years from its earliest start; no candidate below it
+  // has more, so a node is passed over when its bound could not replace the best (nor its
+  // earliest position break a tie). Which node is opened first changes what is pruned, never
+  // the best, since the order of the candidates is total. Cost, for S start years and D end
+  // years: O(n log S) to join the series, O(D log S) to reach each end year's best block, and
+  // O(log S) more for each node whose bound reaches the best without holding it; at worst,
+  // when every node does, O(D x S) as a full scan.
   StartTree tree(starts, first_position);
   std::int64_t best_product = 0;
   std::size_t best_k = SIZE_MAX, best_j = SIZE_MAX;
@@ -232,8 +234,9 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
     std::int32_t before;  // the count before the node's first start index
     std::int64_t bound;
   };
-  std::vector<Open> stack;
-  stack.reserve(64);
+  // A node opened pushes its two children: the stack holds at most one node a level and one.
+  std::array<Open, 66> stack;
+  std::size_t depth = 0;
   std::vector<std::int32_t> joined_at(starts.size(), 0);  // series joined by start index
   std::size_t next = 0, upper = starts.size();
   for (const auto& [end_year, end_k] : ends) {
@@ -260,13 +263,12 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       const std::int64_t count = std::min<std::int64_t>(before + tree.joined(v), covering);
       const std::int64_t bound = years * count;
       if (years > 0 && count > 0 && may_replace(bound, k, tree.position(v))) {
-        stack.push_back({v, before, bound});
+        stack[depth++] = {v, before, bound};
       }
     };
     open(1, 0);
-    while (!stack.empty()) {
-      const Open o = stack.back();
-      stack.pop_back();
+    while (depth > 0) {
+      const Open o = stack[--depth];
       if (!may_replace(o.bound, k, tree.position(o.node))) continue;
       if (o.node >= tree.leaves()) {  // a block: its start indices one by one, from its end
         const std::size_t lo = (o.node - tree.leaves()) * kBlock;
