@@ -15,13 +15,6 @@ std::int32_t clamp32(std::int64_t v) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-// A record's last year (columns 1-5) and first year (columns 16-20), read back by the integer
-// field rule: a year that did not fit its five columns left asterisks and fails.
-bool read_back(std::string_view record, std::int32_t& last, std::int32_t& first) {
-  return parse_integer_field(record.substr(0, 5), last) &&
-         parse_integer_field(record.substr(15, 5), first);
-}
-
 // One line of the box per source line.
 // clang-format off
 const Layout& box_layout() {
@@ -42,21 +35,54 @@ const Layout& box_layout() {
 }
 // clang-format on
 
-// Counts of added series by start index, with prefix sums in logarithmic time.
-class Fenwick {
+// The start years in blocks of kBlock, the blocks as the leaves of a tree: each node knows the
+// earliest start year below it, the earliest sorted position that has one of its start years,
+// and how many of the joined series start in its blocks. The count at a start index (joined
+// series that start there or before) is the count before its node plus the node's own.
+constexpr std::size_t kBlock = 8;
+
+class StartTree {
  public:
-  explicit Fenwick(std::size_t n) : tree_(n + 1, 0) {}
-  void add(std::size_t i) {
-    for (++i; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
-  }
-  std::int64_t prefix(std::size_t i) const {  // sum of [0, i]
-    std::int64_t s = 0;
-    for (++i; i > 0; i -= i & (~i + 1)) s += tree_[i];
-    return s;
+  StartTree(std::span<const std::int32_t> starts, std::span<const std::size_t> first_position)
+      : leaves_(std::bit_ceil(std::max<std::size_t>((starts.size() + kBlock - 1) / kBlock, 1))),
+        earliest_(2 * leaves_, INT32_MAX),
+        position_(2 * leaves_, SIZE_MAX),
+        joined_(2 * leaves_, 0) {
+    for (std::size_t s = starts.size(); s-- > 0;) {
+      earliest_[leaves_ + s / kBlock] = starts[s];
+      position_[leaves_ + s / kBlock] =
+          std::min(position_[leaves_ + s / kBlock], first_position[s]);
+    }
+    for (std::size_t v = leaves_ - 1; v > 0; --v) {
+      earliest_[v] = std::min(earliest_[2 * v], earliest_[2 * v + 1]);
+      position_[v] = std::min(position_[2 * v], position_[2 * v + 1]);
+    }
   }
 
+  // One more series joined, at start index s.
+  void join(std::size_t s) {
+    for (std::size_t v = leaves_ + s / kBlock; v > 0; v >>= 1) ++joined_[v];
+  }
+
+  std::size_t leaves() const { return leaves_; }
+  // The count at the end of block b.
+  std::int32_t at_block_end(std::size_t b) const {
+    std::size_t v = leaves_ + b;
+    std::int32_t c = joined_[v];
+    for (; v > 1; v >>= 1) {
+      if (v & 1) c += joined_[v - 1];
+    }
+    return c;
+  }
+  std::int32_t earliest(std::size_t v) const { return earliest_[v]; }
+  std::size_t position(std::size_t v) const { return position_[v]; }
+  std::int32_t joined(std::size_t v) const { return joined_[v]; }
+
  private:
-  std::vector<std::int32_t> tree_;
+  std::size_t leaves_;
+  std::vector<std::int32_t> earliest_;
+  std::vector<std::size_t> position_;
+  std::vector<std::int32_t> joined_;
 };
 
 }  // namespace
@@ -77,6 +103,21 @@ void append_sort_record(std::string& s, std::int32_t first_year, std::int32_t va
   s.append(5, ' ');
 }
 
+// Where a value's five-column field falls in the byte order of such fields, as a number below
+// 2^21. The field is blanks, then a token of L = 1..5 characters: "-" and digits, or digits.
+// Blank < "*" < "-" < digit, so a longer token is greater; of equal length, a negative one is
+// below the others, which compare as their values, and negative ones compare as their
+// magnitudes. Five asterisks (a value that does not fit) come after every shorter token and
+// before every token of five.
+std::uint32_t field_rank(std::int32_t v) {
+  if (v > 99999 || v < -9999) return (5u << 18) - 1;
+  const std::uint32_t magnitude =
+      v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  const std::uint32_t length = (v < 0 ? 2u : 1u) + (magnitude >= 10) + (magnitude >= 100) +
+                               (magnitude >= 1000) + (magnitude >= 10000);
+  return length << 18 | (v < 0 ? magnitude : 1u << 17 | magnitude);
+}
+
 // Eight bytes of text as a number that compares as the bytes do.
 std::uint64_t big_endian(const char* p) {
   std::uint64_t v = 0;
@@ -89,6 +130,8 @@ std::uint64_t big_endian(const char* p) {
   return v;
 }
 
+bool fits_five_columns(std::int32_t v) { return v >= -9999 && v <= 99999; }
+
 }  // namespace
 
 Interval optimum_interval(std::span<const std::int32_t> first_years,
@@ -98,80 +141,155 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   Interval best;
   if (n == 0 || end_years.empty()) return best;
 
-  // Distinct start years, ascending, each with the first sorted position that has it.
-  std::vector<std::int32_t> starts(first_years.begin(), first_years.end());
-  std::sort(starts.begin(), starts.end());
-  starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-  const auto start_index = [&](std::int32_t year) {
-    return static_cast<std::size_t>(std::lower_bound(starts.begin(), starts.end(), year) -
-                                    starts.begin());
+  // Years over a span of at most a few times the series are sorted by counting them.
+  const auto first_range = std::minmax_element(first_years.begin(), first_years.end());
+  const auto last_range = std::minmax_element(last_years.begin(), last_years.end());
+  const auto first_lo = first_range.first, first_hi = first_range.second;
+  const auto last_lo = last_range.first, last_hi = last_range.second;
+  const auto narrow = [&](std::int32_t lo, std::int32_t hi) {
+    return static_cast<std::int64_t>(hi) - lo <= 4 * static_cast<std::int64_t>(n) + 1024;
   };
-  std::vector<std::size_t> first_position(starts.size(), SIZE_MAX);
+
+  // Distinct start years, ascending, each with the first sorted position that has it.
+  std::vector<std::int32_t> starts;
   std::vector<std::size_t> series_start(n);
-  for (std::size_t p = 0; p < n; ++p) {
-    const std::size_t s = start_index(first_years[p]);
-    series_start[p] = s;
-    first_position[s] = std::min(first_position[s], p);
+  if (narrow(*first_lo, *first_hi)) {
+    std::vector<std::size_t> index(static_cast<std::size_t>(*first_hi - *first_lo) + 1, SIZE_MAX);
+    for (const std::int32_t y : first_years) index[static_cast<std::size_t>(y - *first_lo)] = 0;
+    for (std::size_t y = 0; y < index.size(); ++y) {
+      if (index[y] == SIZE_MAX) continue;
+      index[y] = starts.size();
+      starts.push_back(*first_lo + static_cast<std::int32_t>(y));
+    }
+    for (std::size_t p = 0; p < n; ++p) {
+      series_start[p] = index[static_cast<std::size_t>(first_years[p] - *first_lo)];
+    }
+  } else {
+    starts.assign(first_years.begin(), first_years.end());
+    std::sort(starts.begin(), starts.end());
+    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    for (std::size_t p = 0; p < n; ++p) {
+      series_start[p] = static_cast<std::size_t>(
+          std::lower_bound(starts.begin(), starts.end(), first_years[p]) - starts.begin());
+    }
   }
+  std::vector<std::size_t> first_position(starts.size(), SIZE_MAX);
+  for (std::size_t p = n; p-- > 0;) first_position[series_start[p]] = p;
 
-  // Series by last year descending: as the end year falls they join the counts for good.
+  // Series by last year descending: as the end year falls they join the counts for good. End
+  // years visited from the latest down, each once, at its first position in the list: a later
+  // position of the same year has the same candidates and loses their ties.
   std::vector<std::size_t> by_last(n);
-  for (std::size_t p = 0; p < n; ++p) by_last[p] = p;
-  std::sort(by_last.begin(), by_last.end(),
-            [&](std::size_t a, std::size_t b) { return last_years[a] > last_years[b]; });
-
-  // End years visited from the latest down; ties go by their position in the list.
   std::vector<std::pair<std::int32_t, std::size_t>> ends;
   ends.reserve(end_years.size());
-  for (std::size_t k = 0; k < end_years.size(); ++k) ends.emplace_back(end_years[k], k);
-  std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first > b.first : a.second < b.second;
-  });
+  // (The end years are last years; an end year that is none takes the other way.)
+  if (narrow(*last_lo, *last_hi) &&
+      std::all_of(end_years.begin(), end_years.end(),
+                  [&](std::int32_t y) { return y >= *last_lo && y <= *last_hi; })) {
+    const auto slot = [&](std::int32_t y) { return static_cast<std::size_t>(*last_hi - y); };
+    std::vector<std::size_t> at(slot(*last_lo) + 2, 0);  // series before each last year
+    for (const std::int32_t y : last_years) ++at[slot(y) + 1];
+    for (std::size_t i = 1; i < at.size(); ++i) at[i] += at[i - 1];
+    std::vector<std::size_t> first_k(at.size(), SIZE_MAX);
+    for (std::size_t p = 0; p < n; ++p) by_last[at[slot(last_years[p])]++] = p;
+    for (std::size_t k = end_years.size(); k-- > 0;) first_k[slot(end_years[k])] = k;
+    for (std::size_t i = 0; i <= slot(*last_lo); ++i) {
+      if (first_k[i] != SIZE_MAX) {
+        ends.emplace_back(*last_hi - static_cast<std::int32_t>(i), first_k[i]);
+      }
+    }
+  } else {
+    for (std::size_t p = 0; p < n; ++p) by_last[p] = p;
+    std::sort(by_last.begin(), by_last.end(),
+              [&](std::size_t a, std::size_t b) { return last_years[a] > last_years[b]; });
+    for (std::size_t k = 0; k < end_years.size(); ++k) ends.emplace_back(end_years[k], k);
+    std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    ends.erase(std::unique(ends.begin(), ends.end(),
+                           [](const auto& a, const auto& b) { return a.first == b.first; }),
+               ends.end());
+  }
 
+  // A candidate is a pair of an end year E (list position k) and a start index s: its product
+  // is (E - start + 1) x (joined series with start index <= s), and it replaces the best when
+  // its product is greater, or equal at a lower k, or at the same k at a lower first position.
+  // For E, the tree is searched from its root down: a node's bound is the count at its end (at
+  // most the series through E) times the years from its earliest start; no candidate below it
+  // has more, so a node is passed over when its bound could not replace the best (nor its
+  // earliest position break a tie). Which node is opened first changes what is pruned, never
+  // the best, since the order of the candidates is total. Cost, for S start years and D end
+  // years: O(n log S) to join the series, O(D log S) to reach each end year's best block, and
+  // O(log S) more for each node whose bound reaches the best without holding it; at worst,
+  // when every node does, O(D x S) as a full scan.
+  StartTree tree(starts, first_position);
   std::int64_t best_product = 0;
   std::size_t best_k = SIZE_MAX, best_j = SIZE_MAX;
-  // Whether a candidate bounded by `bound` at list position k could still replace the best.
-  const auto may_improve = [&](std::int64_t bound, std::size_t k) {
-    return bound > 0 && (bound > best_product || (bound == best_product && k <= best_k));
+  const auto may_replace = [&](std::int64_t bound, std::size_t k, std::size_t j) {
+    return bound > best_product ||
+           (bound == best_product && (k < best_k || (k == best_k && j < best_j)));
   };
-
-  Fenwick counts(starts.size());
-  std::vector<std::int32_t> count_at(starts.size(), 0);
-  std::size_t lowest = SIZE_MAX;  // lowest start index among the series joined so far
-  std::size_t next = 0;
-  for (const auto& [end, k] : ends) {
-    while (next < n && last_years[by_last[next]] >= end) {
-      const std::size_t s = series_start[by_last[next++]];
-      counts.add(s);
-      ++count_at[s];
-      lowest = std::min(lowest, s);
+  struct Open {
+    std::size_t node;
+    std::int32_t before;  // the count before the node's first start index
+    std::int64_t bound;
+  };
+  // A node opened pushes its two children: the stack holds at most one node a level and one.
+  std::array<Open, 66> stack;
+  std::size_t depth = 0;
+  std::vector<std::int32_t> joined_at(starts.size(), 0);  // series joined by start index
+  std::size_t next = 0, upper = starts.size();
+  for (const auto& [end_year, end_k] : ends) {
+    const std::int32_t end = end_year;
+    const std::size_t k = end_k;
+    for (; next < n && last_years[by_last[next]] >= end; ++next) {
+      const std::size_t s = series_start[by_last[next]];
+      ++joined_at[s];
+      tree.join(s);
     }
-    if (lowest == SIZE_MAX) continue;
-    // Start years after the end year give no years.
-    const auto upper = std::upper_bound(starts.begin(), starts.end(), end) - starts.begin();
-    if (upper == 0 || static_cast<std::size_t>(upper) <= lowest) continue;
-    const auto highest = static_cast<std::size_t>(upper - 1);
-    const std::int64_t covering = counts.prefix(highest);  // series that run through `end`
-    if (covering == 0) continue;
-    const std::int64_t longest = static_cast<std::int64_t>(end) - starts[lowest] + 1;
-    if (!may_improve(longest * covering, k)) continue;
-
-    std::int64_t covered = 0;
-    for (std::size_t s = lowest; s <= highest; ++s) {
-      const std::int64_t years = static_cast<std::int64_t>(end) - starts[s] + 1;
-      if (!may_improve(years * covering, k)) break;  // later starts give fewer years
-      covered += count_at[s];
-      if (covered == 0) continue;
-      const std::int64_t product = years * covered;
-      const std::size_t j = first_position[s];
-      if (product > best_product ||
-          (product == best_product && (k < best_k || (k == best_k && j < best_j)))) {
-        best_product = product;
-        best_k = k;
-        best_j = j;
-        best = Interval{starts[s], end, static_cast<std::int32_t>(years),
-                        static_cast<std::int32_t>(covered), product};
+    const std::int64_t x = static_cast<std::int64_t>(end) + 1;
+    // The series that run through the end year: the count at its last start index, and no
+    // start index of a candidate has more.
+    while (upper > 0 && starts[upper - 1] > end) --upper;
+    if (upper == 0) continue;
+    std::int64_t covering = tree.at_block_end((upper - 1) / kBlock);
+    for (std::size_t s = upper; s < std::min(starts.size(), (upper - 1) / kBlock * kBlock + kBlock);
+         ++s) {
+      covering -= joined_at[s];
+    }
+    // Pushes node v when a candidate below it might replace the best.
+    const auto open = [&](std::size_t v, std::int32_t before) {
+      const std::int64_t years = x - tree.earliest(v);
+      const std::int64_t count = std::min<std::int64_t>(before + tree.joined(v), covering);
+      const std::int64_t bound = years * count;
+      if (years > 0 && count > 0 && may_replace(bound, k, tree.position(v))) {
+        stack[depth++] = {v, before, bound};
       }
+    };
+    open(1, 0);
+    while (depth > 0) {
+      const Open o = stack[--depth];
+      if (!may_replace(o.bound, k, tree.position(o.node))) continue;
+      if (o.node >= tree.leaves()) {  // a block: its start indices one by one, from its end
+        const std::size_t lo = (o.node - tree.leaves()) * kBlock;
+        std::int64_t count = o.before + tree.joined(o.node);
+        for (std::size_t s = std::min(lo + kBlock, starts.size()); s-- > lo;) {
+          const std::int64_t years = x - starts[s];
+          const std::int64_t product = years * count;
+          count -= joined_at[s];
+          if (years <= 0 || product <= 0 || !may_replace(product, k, first_position[s])) continue;
+          best_product = product;
+          best_k = k;
+          best_j = first_position[s];
+          best = Interval{starts[s], end, static_cast<std::int32_t>(years),
+                          static_cast<std::int32_t>(product / years), product};
+        }
+        continue;
+      }
+      // The right child first, so that the left one, of more years, is opened first.
+      const std::size_t left = 2 * o.node;
+      open(left + 1, o.before + tree.joined(left));
+      open(left, o.before);
     }
   }
   return best;
@@ -186,43 +304,48 @@ std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int3
 
   // Time span, from the first series' own years.
   std::int64_t earliest = 0, latest = 0;
-  std::string text;  // the records, 40 characters each
-  text.reserve(count * 40);
   for (std::size_t i = 0; i < count; ++i) {
     const std::int64_t last = static_cast<std::int64_t>(IYR[i]) + N[i] - 1;
     earliest = i == 0 ? IYR[i] : std::min<std::int64_t>(earliest, IYR[i]);
     latest = i == 0 ? last : std::max(latest, last);
-    append_sort_record(text, IYR[i], N[i], n, ID[i]);
   }
 
-  // Descending byte order of the records' text, compared as five big-endian words. The first
-  // two decide most comparisons; series with the same years go on to the rest (their IDs).
+  // The series in descending byte order of their sort records, without writing them: the
+  // records are fixed fields, so their byte order is that of the fields' ranks in turn (last
+  // year, 9000 - first year, values, first year; the series count and the blanks are the same
+  // in every record), then of the ID's bytes. Equal keys are equal records.
   struct Key {
-    std::uint64_t a, b;
-    std::uint32_t record;
+    std::uint64_t fields;  // the ranks of last year, 9000 - first year and values
+    std::uint64_t id;
+    std::uint32_t first;  // the rank of the first year
+    std::uint32_t series;
   };
   std::vector<Key> order(count);
   for (std::size_t i = 0; i < count; ++i) {
-    order[i] = {big_endian(&text[i * 40]), big_endian(&text[i * 40 + 8]),
-                static_cast<std::uint32_t>(i)};
+    const std::int32_t last = clamp32(static_cast<std::int64_t>(IYR[i]) + N[i] - 1);
+    const std::int32_t flipped = clamp32(9000 - static_cast<std::int64_t>(IYR[i]));
+    order[i] = {std::uint64_t{field_rank(last)} << 42 | std::uint64_t{field_rank(flipped)} << 21 |
+                    field_rank(N[i]),
+                big_endian(ID[i].data()), field_rank(IYR[i]), static_cast<std::uint32_t>(i)};
   }
-  std::sort(order.begin(), order.end(), [&](const Key& x, const Key& y) {
-    if (x.a != y.a) return x.a > y.a;
-    if (x.b != y.b) return x.b > y.b;
-    for (std::size_t at = 16; at < 40; at += 8) {
-      const std::uint64_t u = big_endian(&text[std::size_t{x.record} * 40 + at]);
-      const std::uint64_t v = big_endian(&text[std::size_t{y.record} * 40 + at]);
-      if (u != v) return u > v;
-    }
-    return false;
+  std::sort(order.begin(), order.end(), [](const Key& x, const Key& y) {
+    if (x.fields != y.fields) return x.fields > y.fields;
+    if (x.first != y.first) return x.first > y.first;
+    return x.id > y.id;
   });
 
-  // Read back the years of each record, and the distinct last years in sorted order.
+  // Read back the years of each record, and the distinct last years in sorted order. A year
+  // reads back as itself when it fits its five columns; otherwise its record stands in the
+  // report as written.
   std::vector<std::int32_t> first(count), last(count), end_years;
   end_years.reserve(count);
   for (std::size_t p = 0; p < count; ++p) {
-    const std::string_view record(&text[std::size_t{order[p].record} * 40], 40);
-    if (!read_back(record, last[p], first[p])) {
+    const std::size_t i = order[p].series;
+    last[p] = clamp32(static_cast<std::int64_t>(IYR[i]) + N[i] - 1);
+    first[p] = IYR[i];
+    if (!fits_five_columns(last[p]) || !fits_five_columns(first[p])) {
+      std::string record;
+      append_sort_record(record, IYR[i], N[i], n, ID[i]);
       write_free_form(report, record);
       write_free_form(console, "error reading sqc)");
       return std::nullopt;

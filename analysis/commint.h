@@ -27,8 +27,9 @@ struct Interval {
 /// Maximises years x series covering the whole span over every pair of an end year of the list
 /// and a start year of a position; among equal products the first pair in the order (end-year
 /// position, sorted position) wins; no positive product leaves every figure 0.
-/// Runs in O(end years x distinct first years) at worst, and bounds itself: end years and start
-/// years that cannot beat the best so far are passed over.
+/// Searches the start years of each end year as a tree whose nodes bound their candidates:
+/// O((n + end years) log n) and a logarithmic cost for each node whose bound reaches the best
+/// so far without holding it; O(end years x distinct first years) at worst.
 Interval optimum_interval(std::span<const std::int32_t> first_years,
                           std::span<const std::int32_t> last_years,
                           std::span<const std::int32_t> end_years);

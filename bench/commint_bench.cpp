@@ -1,4 +1,5 @@
-// The common-interval summary over full catalogues of 15000 series, written to memory.
+// The common-interval summary over full catalogues of 15000 series, written to memory, and over
+// the spread-years catalogues: 15000 series over 10,000 years, and 2, 4 and 8 times that.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "analysis/commint.h"
+#include "bench/generate.h"
 
 namespace {
 
@@ -41,19 +43,49 @@ Catalogue make(std::uint32_t seed, bool short_series) {
   return c;
 }
 
-void run(benchmark::State& state, bool short_series) {
-  const Catalogue c = make(7, short_series);
+// The spans of the spread-years measurement file (factor 1), or `factor` times as many series
+// over `factor` times the years.
+Catalogue spread(int factor) {
+  Catalogue c;
+  int i = 0;
+  for (const auto& span : corvane::bench::spread_spans(1, factor, factor * 10000)) {
+    std::array<char, 8> a;
+    std::snprintf(a.data(), a.size(), "G%06d", i++ % 1000000);
+    a[7] = span.first < -999 ? '-' : ' ';
+    c.first.push_back(span.first);
+    c.n.push_back(span.values);
+    c.id.push_back(a);
+  }
+  return c;
+}
+
+void run(benchmark::State& state, const Catalogue& c) {
+  const auto n = static_cast<std::int32_t>(c.first.size());
   for (auto _ : state) {
     NullSink report, console;
-    corvane::Commint(15000, c.first, c.id, c.n, 15000, report, console);
+    corvane::Commint(n, c.first, c.id, c.n, n, report, console);
     benchmark::DoNotOptimize(report.size);
   }
 }
+
+void run(benchmark::State& state, bool short_series) { run(state, make(7, short_series)); }
 
 void BM_CommintShortSeriesWideSpan(benchmark::State& state) { run(state, true); }
 void BM_CommintRealShapedCollection(benchmark::State& state) { run(state, false); }
 
 BENCHMARK(BM_CommintShortSeriesWideSpan)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_CommintRealShapedCollection)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The argument is the factor.
+void BM_CommintSpreadYears(benchmark::State& state) {
+  run(state, spread(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_CommintSpreadYears)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace corvane::bench {
 
@@ -30,14 +31,15 @@ inline void append_header(std::string& out, int lines) {
 }
 
 /// One measurement series from `year` on: `values` values drawn from `value`, then 999, ten
-/// 6-column fields a line after a first line that ends with its decade.
+/// 6-column fields a line after a first line that ends with its decade. The 7-column ID leaves
+/// column 8 to the year, which takes it for its "-" below -999.
 template <class Draw>
 void append_measurement_series(std::string& out, int s, int year, int values, Draw&& value) {
   char id[16];
   std::snprintf(id, sizeof id, "G%06d", s % 1000000);
   char buf[32];
   for (int i = 0; i <= values;) {
-    std::snprintf(buf, sizeof buf, "%-8s%4d", id, year);
+    std::snprintf(buf, sizeof buf, "%-7s%5d", id, year);
     out += buf;
     for (int slot = ((year % 10) + 10) % 10; slot < 10 && i <= values; ++slot, ++i, ++year) {
       std::snprintf(buf, sizeof buf, "%6d", i == values ? 999 : value());
@@ -75,6 +77,47 @@ inline std::string large_measurement_file(std::uint32_t seed) {
     const int values = count(rng);
     const int first_year = last(rng) - values + 1;
     append_measurement_series(out, s, first_year, values, [&] { return value(rng); });
+  }
+  return out;
+}
+
+/// First year and value count of a series.
+struct Span {
+  int first = 0;
+  int values = 0;
+};
+
+/// The spans of the spread-years catalogues: `factor` x 15000 series of 300 to 500 values, first
+/// years uniform over `years` years from -4999 on.
+inline std::vector<Span> spread_spans(std::uint32_t seed, int factor, int years) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> count(300, 500);
+  std::uniform_int_distribution<int> first(-4999, -4999 + years - 1);
+  std::vector<Span> spans(static_cast<std::size_t>(factor) * 15000);
+  for (Span& s : spans) {
+    s.values = count(rng);
+    s.first = first(rng);
+  }
+  return spans;
+}
+
+/// The years a spread-years measurement file of `factor` x 15000 series spans: `factor` x
+/// 10,000, as far as the years' four columns and the ID's eighth allow (last years up to 9999).
+constexpr int spread_file_years(int factor) {
+  return factor * 10000 < 14500 ? factor * 10000 : 14500;
+}
+
+/// A spread-years measurement file, the same shape as the large one (about 44 MB a factor).
+inline std::string spread_measurement_file(std::uint32_t seed, int factor) {
+  const std::vector<Span> spans = spread_spans(seed, factor, spread_file_years(factor));
+  std::mt19937 rng(seed + 1);
+  std::uniform_int_distribution<int> value(50, 400);
+  std::string out;
+  out.reserve(static_cast<std::size_t>(factor) * (std::size_t{46} << 20));
+  append_header(out, 3);
+  int s = 0;
+  for (const Span& span : spans) {
+    append_measurement_series(out, s++, span.first, span.values, [&] { return value(rng); });
   }
   return out;
 }

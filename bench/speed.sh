@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Speed figures of the Release build, side by side on one warm machine:
+# Speed figures of the Release build, side by side on one warm machine, with the processor
+# features the run had (avx2, sse4_1) and CORVANE_VECTOR, passed through when set:
 #  - instructions per input byte of a whole run over one generated 44 MB measurement file
-#    (15000 series, 614,928 lines), counted with valgrind --tool=callgrind;
+#    (15000 series, 614,928 lines), counted with valgrind --tool=callgrind, and of the command
+#    lines `corvane --csv big.csv --svg big.svg big.rwl` and `corvane --check big.rwl`;
+#  - the summary's instructions on the spread-years file (15000 series over 10,000 years: the
+#    whole program, counted in the summary only) and on catalogues 2, 4 and 8 times as large
+#    over 2, 4 and 8 times the years (the summary benchmark, one iteration: the program gives no
+#    summary beyond 15000 series), each against 15000;
 #  - that run against `cat FILE > /dev/null`, and the 399-file run of end_to_end.sh against
 #    `cat` of its files: medians of RUNS runs each, taken in turn, wall and CPU (user + system);
-#  - the peak resident memory of both runs (/usr/bin/time -v);
+#  - the peak resident memory of both runs and of the command line with --csv --svg
+#    (/usr/bin/time -v);
 #  - the readers' benchmark BM_Read* in lines per second (medians of 5 repetitions).
-# Targets: at most 8 instructions per byte; at most 8 times cat (one file) and 2.5 times cat
-# (399 files); at least 15 and 12 million lines per second; at most 8 MiB.
+# Targets: at most 3.0 instructions per byte (4.0 with the fallback alone), --check at most 4.5;
+# at most 3 times cat CPU (3.5 with SSE4.1 alone) for one file and 2.5 times cat for 399 files;
+# the summary at most 10 million instructions on the spread-years file, growing at most
+# linearly; at least 15 and 12 million lines per second; at most 8 MiB.
 #   bench/speed.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,12 +44,44 @@ run_corvane() { "$exe" <answers >/dev/null; }
 cat_one() { cat big.rwl >/dev/null; }
 cat_many() { cat g*.rwl >/dev/null; }
 
+"$build/bench/corvane_generate" spread "$work/one/spread.rwl"
+
+echo "== processor: $(grep -m1 '^model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+features=
+for f in avx2 sse4_1; do
+  grep -m1 '^flags' /proc/cpuinfo | grep -qw "$f" && features="$features $f"
+done
+echo "features:${features:- none of avx2, sse4_1}; CORVANE_VECTOR=${CORVANE_VECTOR-(not set)}"
+
 echo "== instructions (valgrind --tool=callgrind), one file of $big_bytes bytes, $big_lines lines"
 if command -v valgrind >/dev/null; then
-  instructions=$(cd "$work/one" && valgrind --tool=callgrind --callgrind-out-file=/dev/null \
-    "$exe" <answers 2>&1 >/dev/null | awk '/Collected :/ { print $NF }')
-  awk -v i="$instructions" -v b="$big_bytes" 'BEGIN {
-    printf "instructions: %d = %.2f per input byte (target at most 8)\n", i, i / b }'
+  count() {
+    valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+      awk '/Collected :/ { print $NF }'
+  }
+  per_byte() {
+    awk -v i="$2" -v b="$big_bytes" -v w="$1" -v t="$3" 'BEGIN {
+      printf "%-14s %11d = %.2f per input byte%s\n", w ":", i, i / b,
+        t == "" ? "" : " (target at most " t ")" }'
+  }
+  cd "$work/one"
+  per_byte "dialogue run" "$(count "$exe" <answers)" "3.0; 4.0 with the fallback alone"
+  per_byte "--csv --svg" "$(count "$exe" --csv big.csv --svg big.svg big.rwl)" ""
+  per_byte "--check" "$(count "$exe" --check big.rwl)" "4.5"
+  rm -f big.csv big.svg
+
+  echo "== the summary's instructions (target at most 10 million on x1, growing at most linearly)"
+  x1=$(count --toggle-collect='corvane::Commint*' "$exe" -q spread.rwl)
+  echo "spread-years file, x1, whole program: $x1"
+  bench_x1=
+  for factor in 1 2 4 8; do
+    i=$(count --toggle-collect='corvane::Commint*' "$build/bench/corvane_bench" \
+      --benchmark_filter="BM_CommintSpreadYears/$factor/" --benchmark_min_time=0)
+    bench_x1=${bench_x1:-$i}
+    awk -v f="$factor" -v i="$i" -v one="$bench_x1" 'BEGIN {
+      printf "benchmark x%d: %11d  ratio to x1 %5.2f (at most %d)\n", f, i, i / one, f }'
+  done
+  cd "$here"
 else
   echo "valgrind not found: no instruction count"
 fi
@@ -75,17 +116,20 @@ side_by_side() {
 }
 
 cd "$work/one"
-side_by_side "one file, $big_bytes bytes" run_corvane cat_one 8
+side_by_side "one file, $big_bytes bytes" run_corvane cat_one "3 CPU; 3.5 with SSE4.1 alone"
 cd "$work/many"
 side_by_side "399 files, 15000 series, $many_bytes bytes" run_corvane cat_many 2.5
 
 echo "== peak resident memory (/usr/bin/time -v; target at most 8 MiB)"
 peak() {
-  (cd "$1" && /usr/bin/time -v "$exe" <answers 2>&1 >/dev/null) |
+  local dir=$1
+  shift
+  (cd "$dir" && /usr/bin/time -v "$exe" "$@" <answers 2>&1 >/dev/null) |
     awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); printf "%.2f MiB\n", $2 / 1024 }'
 }
-echo "one file:  $(peak "$work/one")"
-echo "399 files: $(peak "$work/many")"
+echo "one file:    $(peak "$work/one")"
+echo "--csv --svg: $(peak "$work/one" --csv big.csv --svg big.svg big.rwl)"
+echo "399 files:   $(peak "$work/many")"
 
 echo "== readers (BM_Read*, medians of 5 repetitions; targets 15 and 12 million lines/s)"
 "$build/bench/corvane_bench" --benchmark_filter='BM_Read' --benchmark_repetitions=5 \

@@ -251,6 +251,42 @@ TEST(AnalysisCommint, FastSearchMatchesTheLiteralOnRandomCatalogues) {
   }
 }
 
+// Years at the edges of the five columns, where the records' byte order leaves the order of the
+// numbers (negative years, 9000 - first year below -9999, widths changing), and catalogues whose
+// series spread over many more years than they last: both against the literal summary.
+TEST(AnalysisCommint, FieldOrderAndSpreadYearsMatchTheLiteral) {
+  std::mt19937 rng(20261209);
+  const auto uniform = [&](int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng);
+  };
+  const std::int32_t edges[] = {-9999, -9990, -1000, -999,  -100,  -99,   -10,   -9,    -1,
+                                0,     1,     9,     10,    99,    100,   999,   1000,  8999,
+                                9000,  9001,  9999,  10000, 18999, 19000, 19001, 99000, 99990};
+  for (int round = 0; round < 1500; ++round) {
+    Catalogue c;
+    const int n = uniform(1, 30);
+    const bool spread = round % 2 == 1;
+    for (int i = 0; i < n; ++i) {
+      std::int32_t first = 0, values = 0;
+      if (spread) {  // short series over a thousand years or more
+        first = uniform(-3000, 2000);
+        values = uniform(1, 300);
+      } else {
+        first = edges[uniform(0, std::size(edges) - 1)] + uniform(-2, 2);
+        values = uniform(0, 12);
+        if (first + values - 1 > 99999) values = 99999 - first + 1;
+        if (first < -9999) first = -9999;
+      }
+      // Few names, so that equal years with different IDs, and equal records, come up.
+      c.add(std::string("E") + static_cast<char>('A' + uniform(0, 3)), first, values);
+    }
+    const Output fast = run(c);
+    const Output literal = literal_commint(c);
+    ASSERT_EQ(fast.report, literal.report) << "round " << round;
+    ASSERT_EQ(fast.console, literal.console) << "round " << round;
+  }
+}
+
 TEST(AnalysisCommint, OptimumIntervalOnItsOwn) {
   // Equal products at one end year go to the earliest sorted position.
   const std::int32_t first[] = {20, 10, 10};
