@@ -67,9 +67,9 @@ V tracked(V seen, V v) {
   }
 }
 
-template <LayoutCode Code>
-PlainRun plain_words(std::string_view text, float* out, std::int32_t max_lines,
-                     const PlainCheck* check) {
+template <LayoutCode Code, bool kChecked>
+PlainRun words_run(std::string_view text, float* out, std::int32_t max_lines,
+                   const PlainCheck* check) {
   constexpr const auto& table = column_table<Code>();
   constexpr float u = unit<Code>();
   const char* const base = text.data();
@@ -85,7 +85,7 @@ PlainRun plain_words(std::string_view text, float* out, std::int32_t max_lines,
   while (lines < max_lines) {
     const std::size_t end = full_line_end<Code>(p, room);
     if (end == 0 || !plain_full_line<Code>(p)) break;
-    if (check != nullptr && !meets<Code>(p, *check, lines)) break;
+    if (kChecked && !meets<Code>(p, *check, lines)) break;
     const auto value = [&](std::size_t k) {
       const char* field = p + value_field(Code, k).start;
       return Code == LayoutCode::mr ? convert6(field) : convert4(field);
@@ -102,7 +102,7 @@ PlainRun plain_words(std::string_view text, float* out, std::int32_t max_lines,
       marked = (a >= kIndexEnd) | (b >= kIndexEnd);
       marked_c = c >= kIndexEnd;
     }
-    if (check != nullptr) {
+    if constexpr (kChecked) {
       marked |= (a == 0) | (b == 0);
       marked_c |= c == 0;
     }
@@ -388,9 +388,9 @@ inline std::size_t line_end_if_printable(const char* p, std::size_t room) {
   return end;
 }
 
-template <LayoutCode Code>
-[[gnu::target("sse4.1")]] PlainRun plain_sse41(std::string_view text, float* out,
-                                               std::int32_t max_lines, const PlainCheck* check) {
+template <LayoutCode Code, bool kChecked>
+[[gnu::target("sse4.1")]] PlainRun sse41_run(std::string_view text, float* out,
+                                             std::int32_t max_lines, const PlainCheck* check) {
   constexpr std::size_t width = column_table<Code>().extent;
   const SseConstants k = sse_constants<Code>();
   const char* const base = text.data();
@@ -401,22 +401,21 @@ template <LayoutCode Code>
   __m128d sum_a = _mm_setzero_pd(), sum_b = _mm_setzero_pd(), sum_c = _mm_setzero_pd();
   __m128d sum_d = _mm_setzero_pd(), sum_e = _mm_setzero_pd();
   __m128i seen = track_start<Code>();
-  const __m128i zeros = check != nullptr ? _mm_set1_epi32(-1) : _mm_setzero_si128();
   while (lines < max_lines) {
     const std::size_t end = line_end_if_printable<Code>(p, room);
     if (end == 0 || !plain_sse<Code>(p, k)) break;
-    if (check != nullptr && !meets<Code>(p, *check, lines)) break;
+    if (kChecked && !meets<Code>(p, *check, lines)) break;
     __m128i a, b, c;
     values_sse<Code>(p, k, a, b, c);
     __m128i marked = _mm_or_si128(_mm_or_si128(markers16<Code>(a, k), markers16<Code>(b, k)),
                                   markers16<Code>(c, k));
     // A check's lines hold no 0 (lanes 3 and 4 of `c` hold none of the line's values).
-    const __m128i zero = _mm_setzero_si128();
-    marked = _mm_or_si128(
-        marked,
-        _mm_and_si128(zeros,
-                      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(a, zero), _mm_cmpeq_epi32(b, zero)),
-                                   _mm_unpacklo_epi64(_mm_cmpeq_epi32(c, zero), zero))));
+    if constexpr (kChecked) {
+      const __m128i zero = _mm_setzero_si128();
+      marked = _mm_or_si128(
+          marked, _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi32(a, zero), _mm_cmpeq_epi32(b, zero)),
+                               _mm_unpacklo_epi64(_mm_cmpeq_epi32(c, zero), zero)));
+    }
     if (!_mm_testz_si128(marked, marked)) break;
     const __m128 fa = _mm_mul_ps(_mm_cvtepi32_ps(a), k.scale);
     const __m128 fb = _mm_mul_ps(_mm_cvtepi32_ps(b), k.scale);
@@ -448,9 +447,9 @@ template <LayoutCode Code>
   return run;
 }
 
-template <LayoutCode Code>
-[[gnu::target("avx2")]] PlainRun plain_avx2_lines(std::string_view text, float* out,
-                                                  std::int32_t max_lines, const PlainCheck* check) {
+template <LayoutCode Code, bool kChecked>
+[[gnu::target("avx2")]] PlainRun avx2_run(std::string_view text, float* out, std::int32_t max_lines,
+                                          const PlainCheck* check) {
   constexpr std::size_t width = column_table<Code>().extent;
   const SseConstants k = sse_constants<Code>();
   const AvxConstants w = avx_constants(k);
@@ -463,23 +462,23 @@ template <LayoutCode Code>
   __m128d sum_c = _mm_setzero_pd();
   __m128i seen_c = track_start<Code>();
   __m256i seen = wide(seen_c);
-  const __m128i zeros = check != nullptr ? _mm_set1_epi32(-1) : _mm_setzero_si128();
   while (lines < max_lines) {
     const std::size_t end = line_end_if_printable<Code>(p, room);
     if (end == 0 || !plain_avx2<Code>(p, w)) break;
-    if (check != nullptr && !meets<Code>(p, *check, lines)) break;
+    if (kChecked && !meets<Code>(p, *check, lines)) break;
     __m256i a;
     __m128i c;
     values_avx2<Code>(p, w, k, a, c);
     __m256i marked =
         _mm256_or_si256(markers32<Code>(a, w), _mm256_zextsi128_si256(markers16<Code>(c, k)));
     // A check's lines hold no 0 (lanes 3 and 4 of `c` hold none of the line's values).
-    const __m128i zero = _mm_setzero_si128();
-    marked = _mm256_or_si256(
-        marked,
-        _mm256_and_si256(wide(zeros), _mm256_or_si256(_mm256_cmpeq_epi32(a, _mm256_setzero_si256()),
-                                                      _mm256_zextsi128_si256(_mm_unpacklo_epi64(
-                                                          _mm_cmpeq_epi32(c, zero), zero)))));
+    if constexpr (kChecked) {
+      const __m128i zero = _mm_setzero_si128();
+      marked = _mm256_or_si256(
+          marked, _mm256_or_si256(
+                      _mm256_cmpeq_epi32(a, _mm256_setzero_si256()),
+                      _mm256_zextsi128_si256(_mm_unpacklo_epi64(_mm_cmpeq_epi32(c, zero), zero))));
+    }
     if (!_mm256_testz_si256(marked, marked)) break;
     const __m256 fa = _mm256_mul_ps(_mm256_cvtepi32_ps(a), w.scale);
     const __m128 fc = _mm_mul_ps(_mm_cvtepi32_ps(c), k.scale);
@@ -520,6 +519,30 @@ template <LayoutCode Code>
 }
 
 #endif  // CORVANE_X86
+
+// Each way as a run's reader and as a check's, chosen once a run of lines.
+template <LayoutCode Code>
+PlainRun plain_words(std::string_view text, float* out, std::int32_t max_lines,
+                     const PlainCheck* check) {
+  return check != nullptr ? words_run<Code, true>(text, out, max_lines, check)
+                          : words_run<Code, false>(text, out, max_lines, nullptr);
+}
+
+#ifdef CORVANE_X86
+template <LayoutCode Code>
+PlainRun plain_sse41(std::string_view text, float* out, std::int32_t max_lines,
+                     const PlainCheck* check) {
+  return check != nullptr ? sse41_run<Code, true>(text, out, max_lines, check)
+                          : sse41_run<Code, false>(text, out, max_lines, nullptr);
+}
+
+template <LayoutCode Code>
+PlainRun plain_avx2_lines(std::string_view text, float* out, std::int32_t max_lines,
+                          const PlainCheck* check) {
+  return check != nullptr ? avx2_run<Code, true>(text, out, max_lines, check)
+                          : avx2_run<Code, false>(text, out, max_lines, nullptr);
+}
+#endif
 
 VectorPath chosen_path() {
   VectorPath best = VectorPath::none;
