@@ -77,18 +77,21 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
   bool passing_over = false;    // a check past the value limit: the series is read, not stored
   counter = std::max(counter, 0) + 1;
 
-  // A measurement value below 0 that is no end marker is a ring that was not measured: it is
-  // stored as a ring of width 0 and counted. An index below 0 is stored as written.
   // The values' sum, for their mean: exact in any order while every value keeps it so.
   double sum = 0.0;
   bool exact = true;
-  const auto store = [&](float* out, std::int32_t v) {
-    below_zero += v < 0 ? 1 : 0;
-    if constexpr (measurement) v = std::max(v, 0);
+  const auto keep = [&](float* out, std::int32_t v) {
     const float x = static_cast<float>(v) * unit;
     *out = x;
     sum += x;
     exact = exact && sums_exactly(x);
+  };
+  // A measurement value below 0 that is no end marker is a ring that was not measured: it is
+  // stored as a ring of width 0 and counted. An index below 0 is stored as written.
+  const auto store = [&](float* out, std::int32_t v) {
+    below_zero += v < 0 ? 1 : 0;
+    if constexpr (measurement) v = std::max(v, 0);
+    keep(out, v);
   };
   // Runs of plain full lines in a series' body are taken straight from the line file's buffer;
   // with an observer, only where it says it has nothing to tell of them.
@@ -171,12 +174,7 @@ ReadLimit read_series(SeriesId& id, std::int32_t& first_year, std::int32_t& n,
         continue;
       }
       float* out = values.data() + stored;
-      for (std::size_t k = 0; k < 10; ++k) {
-        const float x = static_cast<float>(v[k]) * unit;
-        out[k] = x;
-        sum += x;
-        exact = exact && sums_exactly(x);
-      }
+      for (std::size_t k = 0; k < 10; ++k) keep(out + k, v[k]);
       stored += 10;
       continue;
     }
