@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "analysis/start_tournament.h"
+
 namespace corvane {
 
 namespace {
@@ -85,6 +87,12 @@ class StartTree {
   std::vector<std::int32_t> joined_;
 };
 
+// Nodes the bounded search may open for one end year before it leaves the year to the
+// tournament: a few times the tree's height.
+std::size_t search_budget(std::size_t leaves) {
+  return 8 * (static_cast<std::size_t>(std::bit_width(leaves)) + 1);
+}
+
 }  // namespace
 
 namespace {
@@ -136,7 +144,8 @@ bool fits_five_columns(std::int32_t v) { return v >= -9999 && v <= 99999; }
 
 Interval optimum_interval(std::span<const std::int32_t> first_years,
                           std::span<const std::int32_t> last_years,
-                          std::span<const std::int32_t> end_years) {
+                          std::span<const std::int32_t> end_years,
+                          std::optional<std::size_t> search_limit) {
   const std::size_t n = first_years.size();
   Interval best;
   if (n == 0 || end_years.empty()) return best;
@@ -218,11 +227,21 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   // most the series through E) times the years from its earliest start; no candidate below it
   // has more, so a node is passed over when its bound could not replace the best (nor its
   // earliest position break a tie). Which node is opened first changes what is pruned, never
-  // the best, since the order of the candidates is total. Cost, for S start years and D end
-  // years: O(n log S) to join the series, O(D log S) to reach each end year's best block, and
-  // O(log S) more for each node whose bound reaches the best without holding it; at worst,
-  // when every node does, O(D x S) as a full scan.
+  // the best, since the order of the candidates is total. When that search has opened its
+  // budget of nodes for E, E's best is the tournament's instead.
+  //
+  // Cost, for S start years, D end years and n series: O(n log S) to join the series and
+  // O(D log S) for the searches' budgets. The tournament, if it is asked at all, adds O(log S)
+  // for each node a join passed through (O(n log S)) or an alarm reached. A node turns to its
+  // right child only on a join's path and back at most once for each such turn, so the nodes'
+  // bests change O((S + n log S) log S) times in all, and each pair of a node's children's
+  // bests is alarmed O(log(n x years)) times, each alarm reached in O(log S). At the very worst
+  // that is O(D log S + (S + n log S) log^2 S log(n x years)), against O(D x S) for the search
+  // alone.
   StartTree tree(starts, first_position);
+  StartTournament tournament(starts, first_position);
+  std::vector<std::size_t> join_start(n);  // the start index of each series in joining order
+  const std::size_t budget = search_limit.value_or(search_budget(tree.leaves()));
   std::int64_t best_product = 0;
   std::size_t best_k = SIZE_MAX, best_j = SIZE_MAX;
   const auto may_replace = [&](std::int64_t bound, std::size_t k, std::size_t j) {
@@ -246,6 +265,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       const std::size_t s = series_start[by_last[next]];
       ++joined_at[s];
       tree.join(s);
+      join_start[next] = s;
     }
     const std::int64_t x = static_cast<std::int64_t>(end) + 1;
     // The series that run through the end year: the count at its last start index, and no
@@ -257,6 +277,17 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
          ++s) {
       covering -= joined_at[s];
     }
+    // Start index s with its count, as a candidate.
+    const auto offer = [&](std::size_t s, std::int64_t count) {
+      const std::int64_t years = x - starts[s];
+      const std::int64_t product = years * count;
+      if (years <= 0 || product <= 0 || !may_replace(product, k, first_position[s])) return;
+      best_product = product;
+      best_k = k;
+      best_j = first_position[s];
+      best = Interval{starts[s], end, static_cast<std::int32_t>(years),
+                      static_cast<std::int32_t>(count), product};
+    };
     // Pushes node v when a candidate below it might replace the best.
     const auto open = [&](std::size_t v, std::int32_t before) {
       const std::int64_t years = x - tree.earliest(v);
@@ -266,23 +297,18 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
         stack[depth++] = {v, before, bound};
       }
     };
+    std::size_t opened = 0;
     open(1, 0);
-    while (depth > 0) {
+    while (depth > 0 && opened++ < budget) {
       const Open o = stack[--depth];
       if (!may_replace(o.bound, k, tree.position(o.node))) continue;
       if (o.node >= tree.leaves()) {  // a block: its start indices one by one, from its end
         const std::size_t lo = (o.node - tree.leaves()) * kBlock;
         std::int64_t count = o.before + tree.joined(o.node);
         for (std::size_t s = std::min(lo + kBlock, starts.size()); s-- > lo;) {
-          const std::int64_t years = x - starts[s];
-          const std::int64_t product = years * count;
+          const std::int64_t count_here = count;
           count -= joined_at[s];
-          if (years <= 0 || product <= 0 || !may_replace(product, k, first_position[s])) continue;
-          best_product = product;
-          best_k = k;
-          best_j = first_position[s];
-          best = Interval{starts[s], end, static_cast<std::int32_t>(years),
-                          static_cast<std::int32_t>(product / years), product};
+          offer(s, count_here);
         }
         continue;
       }
@@ -291,6 +317,11 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       open(left + 1, o.before + tree.joined(left));
       open(left, o.before);
     }
+    if (depth == 0) continue;
+    depth = 0;
+    // Over its budget: E's best from the tournament.
+    tournament.refresh(x, std::span(join_start).first(next));
+    offer(static_cast<std::size_t>(tournament.best()), tournament.best_count());
   }
   return best;
 }

@@ -27,12 +27,14 @@ struct Interval {
 /// Maximises years x series covering the whole span over every pair of an end year of the list
 /// and a start year of a position; among equal products the first pair in the order (end-year
 /// position, sorted position) wins; no positive product leaves every figure 0.
-/// Searches the start years of each end year as a tree whose nodes bound their candidates:
-/// O((n + end years) log n) and a logarithmic cost for each node whose bound reaches the best
-/// so far without holding it; O(end years x distinct first years) at worst.
+/// Searches the start years of each end year as a tree whose nodes bound their candidates, and
+/// leaves an end year whose search opens more than `search_limit` nodes (by default a few times
+/// the tree's height) to a tournament of the start years: at worst
+/// O(D log S + (S + n log S) log^2 S log(n x years)) for S start and D end years.
 Interval optimum_interval(std::span<const std::int32_t> first_years,
                           std::span<const std::int32_t> last_years,
-                          std::span<const std::int32_t> end_years);
+                          std::span<const std::int32_t> end_years,
+                          std::optional<std::size_t> search_limit = std::nullopt);
 
 /// Appends the boxed summary of the catalogue (series 1..n: first years, IDs, value counts) to
 /// `report`. When a sort record cannot be read back (a year beyond five columns), that record

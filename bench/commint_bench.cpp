@@ -2,6 +2,7 @@
 // the spread-years catalogues: 15000 series over 10,000 years, and 2, 4 and 8 times that.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -81,6 +82,33 @@ void BM_CommintSpreadYears(benchmark::State& state) {
   run(state, spread(static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_CommintSpreadYears)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Arg(8)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The same catalogues with the tournament answering every end year (no node for the bounded
+// search): the cost the search's budget guarantees. The positions are by last year, descending.
+void BM_CommintSpreadYearsTournament(benchmark::State& state) {
+  const Catalogue c = spread(static_cast<int>(state.range(0)));
+  std::vector<std::size_t> order(c.first.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  const auto last = [&](std::size_t i) { return c.first[i] + c.n[i] - 1; };
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return last(a) > last(b); });
+  std::vector<std::int32_t> first, lasts, ends;
+  for (const std::size_t i : order) {
+    first.push_back(c.first[i]);
+    lasts.push_back(last(i));
+    if (ends.empty() || ends.back() != lasts.back()) ends.push_back(lasts.back());
+  }
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(corvane::optimum_interval(first, lasts, ends, 0));
+  }
+}
+BENCHMARK(BM_CommintSpreadYearsTournament)
     ->Arg(1)
     ->Arg(2)
     ->Arg(4)

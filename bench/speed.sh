@@ -7,7 +7,8 @@
 #  - the summary's instructions on the spread-years file (15000 series over 10,000 years: the
 #    whole program, counted in the summary only) and on catalogues 2, 4 and 8 times as large
 #    over 2, 4 and 8 times the years (the summary benchmark, one iteration: the program gives no
-#    summary beyond 15000 series), each against 15000;
+#    summary beyond 15000 series), each against 15000; and the same catalogues with the
+#    tournament answering every end year, the cost that the bounded search's budget guarantees;
 #  - that run against `cat FILE > /dev/null`, and the 399-file run of end_to_end.sh against
 #    `cat` of its files: medians of RUNS runs each, taken in turn, wall and CPU (user + system);
 #  - the peak resident memory of both runs and of the command line with --csv --svg
@@ -80,6 +81,15 @@ if command -v valgrind >/dev/null; then
     bench_x1=${bench_x1:-$i}
     awk -v f="$factor" -v i="$i" -v one="$bench_x1" 'BEGIN {
       printf "benchmark x%d: %11d  ratio to x1 %5.2f (at most %d)\n", f, i, i / one, f }'
+  done
+  echo "== the same with the tournament answering every end year (the search's guarantee)"
+  tour_x1=
+  for factor in 1 2 4 8; do
+    i=$(count --toggle-collect='corvane::optimum_interval*' "$build/bench/corvane_bench" \
+      --benchmark_filter="BM_CommintSpreadYearsTournament/$factor/" --benchmark_min_time=0)
+    tour_x1=${tour_x1:-$i}
+    awk -v f="$factor" -v i="$i" -v one="$tour_x1" 'BEGIN {
+      printf "tournament x%d: %11d  ratio to x1 %5.2f\n", f, i, i / one }'
   done
   cd "$here"
 else

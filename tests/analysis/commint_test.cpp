@@ -287,6 +287,61 @@ TEST(AnalysisCommint, FieldOrderAndSpreadYearsMatchTheLiteral) {
   }
 }
 
+// Every (end year, position) pair with a full count; the first pair of the greatest product.
+Interval literal_optimum(const std::vector<std::int32_t>& first,
+                         const std::vector<std::int32_t>& last,
+                         const std::vector<std::int32_t>& ends) {
+  Interval best;
+  for (const std::int32_t e : ends) {
+    for (const std::int32_t s : first) {
+      std::int64_t count = 0;
+      for (std::size_t i = 0; i < first.size(); ++i) count += first[i] <= s && last[i] >= e;
+      const std::int64_t years = std::int64_t{e} - s + 1;
+      if (years > 0 && years * count > best.rings) {
+        best = {s, e, static_cast<std::int32_t>(years), static_cast<std::int32_t>(count),
+                years * count};
+      }
+    }
+  }
+  return best;
+}
+
+// With a budget of no node the tournament gives every end year's best; with one or three nodes
+// it takes over now and then, after years that the bounded search finished.
+TEST(AnalysisCommint, BudgetedSearchMatchesTheLiteral) {
+  std::mt19937 rng(20261210);
+  const auto uniform = [&](int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(rng);
+  };
+  for (int round = 0; round < 400; ++round) {
+    const int shape = round % 4;
+    const int n = uniform(1, 60);
+    std::vector<std::pair<std::int32_t, std::int32_t>> series;  // (first, last)
+    for (int i = 0; i < n; ++i) {
+      const std::int32_t first = shape == 1 ? 10 * uniform(0, 4) : uniform(-50, 400);
+      const std::int32_t length = shape == 2 && i % 3 == 0 ? uniform(200, 500) : uniform(1, 80);
+      series.emplace_back(first, first + length - 1);
+    }
+    if (shape == 3) {  // positions not in last-year order
+      std::shuffle(series.begin(), series.end(), rng);
+    } else {
+      std::stable_sort(series.begin(), series.end(),
+                       [](const auto& a, const auto& b) { return a.second > b.second; });
+    }
+    std::vector<std::int32_t> first, last, ends;
+    for (const auto& [f, l] : series) {
+      first.push_back(f);
+      last.push_back(l);
+      if (ends.empty() || l != ends.back()) ends.push_back(l);
+    }
+    const Interval expected = literal_optimum(first, last, ends);
+    for (const std::size_t limit : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
+      ASSERT_EQ(optimum_interval(first, last, ends, limit), expected)
+          << "round " << round << ", budget " << limit;
+    }
+  }
+}
+
 TEST(AnalysisCommint, OptimumIntervalOnItsOwn) {
   // Equal products at one end year go to the earliest sorted position.
   const std::int32_t first[] = {20, 10, 10};
