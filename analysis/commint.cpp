@@ -90,7 +90,7 @@ class StartTree {
 // Nodes the bounded search may open for one end year before it leaves the year to the
 // tournament: a few times the tree's height.
 std::size_t search_budget(std::size_t leaves) {
-  return 8 * (static_cast<std::size_t>(std::bit_width(leaves)) + 1);
+  return 4 * (static_cast<std::size_t>(std::bit_width(leaves)) + 1);
 }
 
 }  // namespace
@@ -228,7 +228,9 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   // has more, so a node is passed over when its bound could not replace the best (nor its
   // earliest position break a tie). Which node is opened first changes what is pruned, never
   // the best, since the order of the candidates is total. When that search has opened its
-  // budget of nodes for E, E's best is the tournament's instead.
+  // budget of nodes for E, E's best is the tournament's instead, and so is that of the next
+  // end year, the next 2, 4, ... after each overrun in a row: where the bound is loose for long
+  // stretches (series of one length in a staircase), the tournament takes them.
   //
   // Cost, for S start years, D end years and n series: O(n log S) to join the series and
   // O(D log S) for the searches' budgets. The tournament, if it is asked at all, adds O(log S)
@@ -242,6 +244,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   StartTournament tournament(starts, first_position);
   std::vector<std::size_t> join_start(n);  // the start index of each series in joining order
   const std::size_t budget = search_limit.value_or(search_budget(tree.leaves()));
+  std::size_t skip = 0, backoff = 1;  // end years left to the tournament after an overrun
   std::int64_t best_product = 0;
   std::size_t best_k = SIZE_MAX, best_j = SIZE_MAX;
   const auto may_replace = [&](std::int64_t bound, std::size_t k, std::size_t j) {
@@ -298,7 +301,9 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       }
     };
     std::size_t opened = 0;
-    open(1, 0);
+    const bool search = skip == 0;
+    if (search) open(1, 0);
+    if (!search) --skip;
     while (depth > 0 && opened++ < budget) {
       const Open o = stack[--depth];
       if (!may_replace(o.bound, k, tree.position(o.node))) continue;
@@ -317,9 +322,15 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       open(left + 1, o.before + tree.joined(left));
       open(left, o.before);
     }
-    if (depth == 0) continue;
+    if (search && depth == 0) {
+      backoff = 1;
+      continue;
+    }
+    if (search) {  // over its budget: the next end years go straight to the tournament
+      skip = backoff;
+      backoff = std::min<std::size_t>(2 * backoff, 1024);
+    }
     depth = 0;
-    // Over its budget: E's best from the tournament.
     tournament.refresh(x, std::span(join_start).first(next));
     offer(static_cast<std::size_t>(tournament.best()), tournament.best_count());
   }

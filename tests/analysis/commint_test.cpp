@@ -307,7 +307,8 @@ Interval literal_optimum(const std::vector<std::int32_t>& first,
 }
 
 // With a budget of no node the tournament gives every end year's best; with one or three nodes
-// it takes over now and then, after years that the bounded search finished.
+// it takes over now and then, for runs of years after an overrun, and catches up over the years
+// that the bounded search finished.
 TEST(AnalysisCommint, BudgetedSearchMatchesTheLiteral) {
   std::mt19937 rng(20261210);
   const auto uniform = [&](int lo, int hi) {
