@@ -93,6 +93,11 @@ std::size_t search_budget(std::size_t leaves) {
   return 4 * (static_cast<std::size_t>(std::bit_width(leaves)) + 1);
 }
 
+// How far below the best a search looks, as a fraction of the best (1/16): the year's
+// products are then known to be below the best by that much where they were not seen, and the
+// next end years may pass the search until their joins could make up the difference.
+constexpr std::int64_t kCeilingMargin = 16;
+
 }  // namespace
 
 namespace {
@@ -232,6 +237,13 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   // end year, the next 2, 4, ... after each overrun in a row: where the bound is loose for long
   // stretches (series of one length in a staircase), the tournament takes them.
   //
+  // An end year is passed over altogether when its ceiling, a bound on its products, is below
+  // the best. For a start s and end years E' > E (x' = E' + 1 > x = E + 1), with the series J
+  // that joined in between: count(s, E) (x - s) = count(s, E') (x - s) + |{j in J: f_j <= s}|
+  // (x - s) <= product(s, E') + sum over J of max(0, x - f_j). So the ceiling of E is that of E'
+  // plus that sum, and after a search of E' it is the greatest product seen, or just below the
+  // floor, whichever is more; after the tournament, its best.
+  //
   // Cost, for S start years, D end years and n series: O(n log S) to join the series and
   // O(D log S) for the searches' budgets. The tournament, if it is asked at all, adds O(log S)
   // for each node a join passed through (O(n log S)) or an alarm reached. A node turns to its
@@ -261,29 +273,36 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   std::size_t depth = 0;
   std::vector<std::int32_t> joined_at(starts.size(), 0);  // series joined by start index
   std::size_t next = 0, upper = starts.size();
+  std::int64_t ceiling = INT64_MAX / 4;  // no product of the end year is more
   for (const auto& [end_year, end_k] : ends) {
     const std::int32_t end = end_year;
     const std::size_t k = end_k;
+    const std::int64_t x = static_cast<std::int64_t>(end) + 1;
     for (; next < n && last_years[by_last[next]] >= end; ++next) {
       const std::size_t s = series_start[by_last[next]];
       ++joined_at[s];
       tree.join(s);
       join_start[next] = s;
+      ceiling += std::max<std::int64_t>(0, x - starts[s]);
     }
-    const std::int64_t x = static_cast<std::int64_t>(end) + 1;
+    while (upper > 0 && starts[upper - 1] > end) --upper;
+    if (upper == 0 || ceiling < best_product) continue;
     // The series that run through the end year: the count at its last start index, and no
     // start index of a candidate has more.
-    while (upper > 0 && starts[upper - 1] > end) --upper;
-    if (upper == 0) continue;
     std::int64_t covering = tree.at_block_end((upper - 1) / kBlock);
     for (std::size_t s = upper; s < std::min(starts.size(), (upper - 1) / kBlock * kBlock + kBlock);
          ++s) {
       covering -= joined_at[s];
     }
+    // The search also opens the nodes that could reach `floor`, so that the year's products
+    // are known to be below it where they were not seen.
+    const std::int64_t floor = best_product - best_product / kCeilingMargin;
+    std::int64_t seen = 0;  // the greatest product seen
     // Start index s with its count, as a candidate.
     const auto offer = [&](std::size_t s, std::int64_t count) {
       const std::int64_t years = x - starts[s];
       const std::int64_t product = years * count;
+      if (years > 0) seen = std::max(seen, product);
       if (years <= 0 || product <= 0 || !may_replace(product, k, first_position[s])) return;
       best_product = product;
       best_k = k;
@@ -296,7 +315,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       const std::int64_t years = x - tree.earliest(v);
       const std::int64_t count = std::min<std::int64_t>(before + tree.joined(v), covering);
       const std::int64_t bound = years * count;
-      if (years > 0 && count > 0 && may_replace(bound, k, tree.position(v))) {
+      if (years > 0 && count > 0 && (bound >= floor || may_replace(bound, k, tree.position(v)))) {
         stack[depth++] = {v, before, bound};
       }
     };
@@ -306,7 +325,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
     if (!search) --skip;
     while (depth > 0 && opened++ < budget) {
       const Open o = stack[--depth];
-      if (!may_replace(o.bound, k, tree.position(o.node))) continue;
+      if (o.bound < floor && !may_replace(o.bound, k, tree.position(o.node))) continue;
       if (o.node >= tree.leaves()) {  // a block: its start indices one by one, from its end
         const std::size_t lo = (o.node - tree.leaves()) * kBlock;
         std::int64_t count = o.before + tree.joined(o.node);
@@ -324,6 +343,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
     }
     if (search && depth == 0) {
       backoff = 1;
+      ceiling = std::max(seen, floor - 1);
       continue;
     }
     if (search) {  // over its budget: the next end years go straight to the tournament
@@ -332,7 +352,9 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
     }
     depth = 0;
     tournament.refresh(x, std::span(join_start).first(next));
-    offer(static_cast<std::size_t>(tournament.best()), tournament.best_count());
+    const auto s = static_cast<std::size_t>(tournament.best());
+    offer(s, tournament.best_count());
+    ceiling = std::max<std::int64_t>(0, (x - starts[s]) * tournament.best_count());
   }
   return best;
 }
