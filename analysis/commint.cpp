@@ -5,6 +5,8 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "analysis/start_tournament.h"
@@ -160,19 +162,23 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   const auto last_range = std::minmax_element(last_years.begin(), last_years.end());
   const auto first_lo = first_range.first, first_hi = first_range.second;
   const auto last_lo = last_range.first, last_hi = last_range.second;
+  // (Their tables hold positions in 32 bits.)
   const auto narrow = [&](std::int32_t lo, std::int32_t hi) {
-    return static_cast<std::int64_t>(hi) - lo <= 4 * static_cast<std::int64_t>(n) + 1024;
+    return static_cast<std::int64_t>(hi) - lo <= 4 * static_cast<std::int64_t>(n) + 1024 &&
+           n < UINT32_MAX;
   };
 
   // Distinct start years, ascending, each with the first sorted position that has it.
   std::vector<std::int32_t> starts;
-  std::vector<std::size_t> series_start(n);
+  starts.reserve(std::min<std::size_t>(n, static_cast<std::size_t>(*first_hi - *first_lo) + 1));
+  const auto series_start = std::make_unique_for_overwrite<std::size_t[]>(n);
   if (narrow(*first_lo, *first_hi)) {
-    std::vector<std::size_t> index(static_cast<std::size_t>(*first_hi - *first_lo) + 1, SIZE_MAX);
+    std::vector<std::uint32_t> index(static_cast<std::size_t>(*first_hi - *first_lo) + 1,
+                                     UINT32_MAX);
     for (const std::int32_t y : first_years) index[static_cast<std::size_t>(y - *first_lo)] = 0;
     for (std::size_t y = 0; y < index.size(); ++y) {
-      if (index[y] == SIZE_MAX) continue;
-      index[y] = starts.size();
+      if (index[y] == UINT32_MAX) continue;
+      index[y] = static_cast<std::uint32_t>(starts.size());
       starts.push_back(*first_lo + static_cast<std::int32_t>(y));
     }
     for (std::size_t p = 0; p < n; ++p) {
@@ -193,7 +199,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   // Series by last year descending: as the end year falls they join the counts for good. End
   // years visited from the latest down, each once, at its first position in the list: a later
   // position of the same year has the same candidates and loses their ties.
-  std::vector<std::size_t> by_last(n);
+  const auto by_last = std::make_unique_for_overwrite<std::size_t[]>(n);
   std::vector<std::pair<std::int32_t, std::size_t>> ends;
   ends.reserve(end_years.size());
   // (The end years are last years; an end year that is none takes the other way.)
@@ -201,7 +207,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       std::all_of(end_years.begin(), end_years.end(),
                   [&](std::int32_t y) { return y >= *last_lo && y <= *last_hi; })) {
     const auto slot = [&](std::int32_t y) { return static_cast<std::size_t>(*last_hi - y); };
-    std::vector<std::size_t> at(slot(*last_lo) + 2, 0);  // series before each last year
+    std::vector<std::uint32_t> at(slot(*last_lo) + 2, 0);  // series before each last year
     for (const std::int32_t y : last_years) ++at[slot(y) + 1];
     for (std::size_t i = 1; i < at.size(); ++i) at[i] += at[i - 1];
     std::vector<std::size_t> first_k(at.size(), SIZE_MAX);
@@ -214,7 +220,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
     }
   } else {
     for (std::size_t p = 0; p < n; ++p) by_last[p] = p;
-    std::sort(by_last.begin(), by_last.end(),
+    std::sort(by_last.get(), by_last.get() + n,
               [&](std::size_t a, std::size_t b) { return last_years[a] > last_years[b]; });
     for (std::size_t k = 0; k < end_years.size(); ++k) ends.emplace_back(end_years[k], k);
     std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
@@ -254,7 +260,8 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   // alone.
   StartTree tree(starts, first_position);
   StartTournament tournament(starts, first_position);
-  std::vector<std::size_t> join_start(n);  // the start index of each series in joining order
+  // The start index of each series, in joining order.
+  const auto join_start = std::make_unique_for_overwrite<std::size_t[]>(n);
   const std::size_t budget = search_limit.value_or(search_budget(tree.leaves()));
   std::size_t skip = 0, backoff = 1;  // end years left to the tournament after an overrun
   std::int64_t best_product = 0;
@@ -351,7 +358,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       backoff = std::min<std::size_t>(2 * backoff, 1024);
     }
     depth = 0;
-    tournament.refresh(x, std::span(join_start).first(next));
+    tournament.refresh(x, std::span<const std::size_t>(join_start.get(), next));
     const auto s = static_cast<std::size_t>(tournament.best());
     offer(s, tournament.best_count());
     ceiling = std::max<std::int64_t>(0, (x - starts[s]) * tournament.best_count());
@@ -381,22 +388,44 @@ std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int3
   struct Key {
     std::uint64_t fields;  // the ranks of last year, 9000 - first year and values
     std::uint64_t id;
-    std::uint32_t first;  // the rank of the first year
     std::uint32_t series;
   };
-  std::vector<Key> order(count);
+  // Equal fields mostly mean equal first years, so the first years' ranks are taken only when
+  // they differ.
+  const auto descending = [&](const Key& x, const Key& y) {
+    if (x.fields != y.fields) return x.fields > y.fields;
+    if (IYR[x.series] != IYR[y.series])
+      return field_rank(IYR[x.series]) > field_rank(IYR[y.series]);
+    return x.id > y.id;
+  };
+  auto order = std::make_unique_for_overwrite<Key[]>(count);
   for (std::size_t i = 0; i < count; ++i) {
     const std::int32_t last = clamp32(static_cast<std::int64_t>(IYR[i]) + N[i] - 1);
     const std::int32_t flipped = clamp32(9000 - static_cast<std::int64_t>(IYR[i]));
     order[i] = {std::uint64_t{field_rank(last)} << 42 | std::uint64_t{field_rank(flipped)} << 21 |
                     field_rank(N[i]),
-                big_endian(ID[i].data()), field_rank(IYR[i]), static_cast<std::uint32_t>(i)};
+                big_endian(ID[i].data()), static_cast<std::uint32_t>(i)};
   }
-  std::sort(order.begin(), order.end(), [](const Key& x, const Key& y) {
-    if (x.fields != y.fields) return x.fields > y.fields;
-    if (x.first != y.first) return x.first > y.first;
-    return x.id > y.id;
-  });
+  // By the last year's rank first (the fields' top 21 bits), in a stable radix sort of 11 bits
+  // at a time that passes over a digit every key shares; then each run of one last year on its
+  // own.
+  auto other = std::make_unique_for_overwrite<Key[]>(count);
+  for (const int shift : {42, 53}) {
+    const auto digit = [&](const Key& key) { return (~key.fields >> shift) & 2047; };
+    std::array<std::size_t, 2048> at{};
+    for (std::size_t i = 0; i < count; ++i) ++at[digit(order[i])];
+    if (count == 0 || at[digit(order[0])] == count) continue;
+    std::size_t sum = 0;
+    for (std::size_t& a : at) sum += std::exchange(a, sum);
+    for (std::size_t i = 0; i < count; ++i) other[at[digit(order[i])]++] = order[i];
+    order.swap(other);
+  }
+  for (std::size_t run = 0; run < count;) {
+    std::size_t end = run + 1;
+    while (end < count && order[end].fields >> 42 == order[run].fields >> 42) ++end;
+    if (end - run > 1) std::sort(order.get() + run, order.get() + end, descending);
+    run = end;
+  }
 
   // Read back the years of each record, and the distinct last years in sorted order. A year
   // reads back as itself when it fits its five columns; otherwise its record stands in the
