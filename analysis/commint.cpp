@@ -95,10 +95,10 @@ std::size_t search_budget(std::size_t leaves) {
   return 4 * (static_cast<std::size_t>(std::bit_width(leaves)) + 1);
 }
 
-// How far below the best a search looks, as a fraction of the best (1/16): the year's
-// products are then known to be below the best by that much where they were not seen, and the
-// next end years may pass the search until their joins could make up the difference.
-constexpr std::int64_t kCeilingMargin = 16;
+// How far below the best a search looks, as a fraction of the best (1/24): the year's
+// products are then known to be below the best by about that much where they were not seen, and
+// the next end years may pass the search until their joins could make up the difference.
+constexpr std::int64_t kCeilingMargin = 24;
 
 }  // namespace
 
@@ -247,8 +247,8 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
   // the best. For a start s and end years E' > E (x' = E' + 1 > x = E + 1), with the series J
   // that joined in between: count(s, E) (x - s) = count(s, E') (x - s) + |{j in J: f_j <= s}|
   // (x - s) <= product(s, E') + sum over J of max(0, x - f_j). So the ceiling of E is that of E'
-  // plus that sum, and after a search of E' it is the greatest product seen, or just below the
-  // floor, whichever is more; after the tournament, its best.
+  // plus that sum, and after a search of E' it is the greatest product seen or bound of a node
+  // passed over; after the tournament, its best.
   //
   // Cost, for S start years, D end years and n series: O(n log S) to join the series and
   // O(D log S) for the searches' budgets. The tournament, if it is asked at all, adds O(log S)
@@ -304,12 +304,12 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
     // The search also opens the nodes that could reach `floor`, so that the year's products
     // are known to be below it where they were not seen.
     const std::int64_t floor = best_product - best_product / kCeilingMargin;
-    std::int64_t seen = 0;  // the greatest product seen
+    std::int64_t seen = 0;  // the greatest product seen, or bound of a node passed over
     // Start index s with its count, as a candidate.
     const auto offer = [&](std::size_t s, std::int64_t count) {
       const std::int64_t years = x - starts[s];
       const std::int64_t product = years * count;
-      if (years > 0) seen = std::max(seen, product);
+      seen = std::max(seen, product);  // (no more than 0 when years <= 0)
       if (years <= 0 || product <= 0 || !may_replace(product, k, first_position[s])) return;
       best_product = product;
       best_k = k;
@@ -324,6 +324,8 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
       const std::int64_t bound = years * count;
       if (years > 0 && count > 0 && (bound >= floor || may_replace(bound, k, tree.position(v)))) {
         stack[depth++] = {v, before, bound};
+      } else {
+        seen = std::max(seen, bound);
       }
     };
     std::size_t opened = 0;
@@ -332,7 +334,10 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
     if (!search) --skip;
     while (depth > 0 && opened++ < budget) {
       const Open o = stack[--depth];
-      if (o.bound < floor && !may_replace(o.bound, k, tree.position(o.node))) continue;
+      if (o.bound < floor && !may_replace(o.bound, k, tree.position(o.node))) {
+        seen = std::max(seen, o.bound);
+        continue;
+      }
       if (o.node >= tree.leaves()) {  // a block: its start indices one by one, from its end
         const std::size_t lo = (o.node - tree.leaves()) * kBlock;
         std::int64_t count = o.before + tree.joined(o.node);
@@ -350,7 +355,7 @@ Interval optimum_interval(std::span<const std::int32_t> first_years,
     }
     if (search && depth == 0) {
       backoff = 1;
-      ceiling = std::max(seen, floor - 1);
+      ceiling = seen;
       continue;
     }
     if (search) {  // over its budget: the next end years go straight to the tournament
@@ -373,38 +378,35 @@ std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int3
   n = std::clamp(n, 0, capacity);
   const auto count = static_cast<std::size_t>(n);
 
-  // Time span, from the first series' own years.
-  std::int64_t earliest = 0, latest = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::int64_t last = static_cast<std::int64_t>(IYR[i]) + N[i] - 1;
-    earliest = i == 0 ? IYR[i] : std::min<std::int64_t>(earliest, IYR[i]);
-    latest = i == 0 ? last : std::max(latest, last);
-  }
-
   // The series in descending byte order of their sort records, without writing them: the
   // records are fixed fields, so their byte order is that of the fields' ranks in turn (last
   // year, 9000 - first year, values, first year; the series count and the blanks are the same
   // in every record), then of the ID's bytes. Equal keys are equal records.
   struct Key {
     std::uint64_t fields;  // the ranks of last year, 9000 - first year and values
-    std::uint64_t id;
-    std::uint32_t series;
+    std::size_t series;
   };
   // Equal fields mostly mean equal first years, so the first years' ranks are taken only when
-  // they differ.
+  // they differ, and the IDs only then.
   const auto descending = [&](const Key& x, const Key& y) {
     if (x.fields != y.fields) return x.fields > y.fields;
-    if (IYR[x.series] != IYR[y.series])
-      return field_rank(IYR[x.series]) > field_rank(IYR[y.series]);
-    return x.id > y.id;
+    const std::int32_t x_first = IYR[x.series], y_first = IYR[y.series];
+    if (x_first != y_first) return field_rank(x_first) > field_rank(y_first);
+    return big_endian(ID[x.series].data()) > big_endian(ID[y.series].data());
   };
   auto order = std::make_unique_for_overwrite<Key[]>(count);
+  // The time span, from the series' own years, on the way.
+  std::int64_t earliest = count > 0 ? IYR[0] : 0;
+  std::int64_t latest = count > 0 ? static_cast<std::int64_t>(IYR[0]) + N[0] - 1 : 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::int32_t last = clamp32(static_cast<std::int64_t>(IYR[i]) + N[i] - 1);
+    const std::int64_t own_last = static_cast<std::int64_t>(IYR[i]) + N[i] - 1;
+    earliest = std::min<std::int64_t>(earliest, IYR[i]);
+    latest = std::max(latest, own_last);
+    const std::int32_t last = clamp32(own_last);
     const std::int32_t flipped = clamp32(9000 - static_cast<std::int64_t>(IYR[i]));
     order[i] = {std::uint64_t{field_rank(last)} << 42 | std::uint64_t{field_rank(flipped)} << 21 |
                     field_rank(N[i]),
-                big_endian(ID[i].data()), static_cast<std::uint32_t>(i)};
+                i};
   }
   // By the last year's rank first (the fields' top 21 bits), in a stable radix sort of 11 bits
   // at a time that passes over a digit every key shares; then each run of one last year on its
@@ -430,7 +432,9 @@ std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int3
   // Read back the years of each record, and the distinct last years in sorted order. A year
   // reads back as itself when it fits its five columns; otherwise its record stands in the
   // report as written.
-  std::vector<std::int32_t> first(count), last(count), end_years;
+  const auto first = std::make_unique_for_overwrite<std::int32_t[]>(count);
+  const auto last = std::make_unique_for_overwrite<std::int32_t[]>(count);
+  std::vector<std::int32_t> end_years;
   end_years.reserve(count);
   for (std::size_t p = 0; p < count; ++p) {
     const std::size_t i = order[p].series;
@@ -446,7 +450,7 @@ std::optional<Interval> Commint(std::int32_t capacity, std::span<const std::int3
     if (end_years.empty() || last[p] != end_years.back()) end_years.push_back(last[p]);
   }
 
-  const Interval best = optimum_interval(first, last, end_years);
+  const Interval best = optimum_interval({first.get(), count}, {last.get(), count}, end_years);
   const Value values[] = {clamp32(earliest), clamp32(latest), n,           best.start,
                           best.end,          best.years,      best.series, clamp32(best.rings)};
   write_layout(report, box_layout(), values);
