@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/generate.h"
 #include "report_text.h"
 
 namespace corvane {
@@ -339,6 +340,34 @@ TEST(AnalysisCommint, BudgetedSearchMatchesTheLiteral) {
     for (const std::size_t limit : {std::size_t{0}, std::size_t{1}, std::size_t{3}}) {
       ASSERT_EQ(optimum_interval(first, last, ends, limit), expected)
           << "round " << round << ", budget " << limit;
+    }
+  }
+}
+
+// Catalogues too large for the literal search: the spread-years measurement catalogue (15000
+// series over 10,000 years) and a staircase of series of one length, where the bounded search's
+// bound is loose throughout. The bounded search alone, the tournament alone and the two
+// together must agree, and on the first with the best that a full count per end year gives.
+TEST(AnalysisCommint, LargeCataloguesAgreeOnEveryWay) {
+  std::vector<std::pair<std::int32_t, std::int32_t>> spread, staircase;
+  for (const auto& span : bench::spread_spans(1, 1, 10000)) {
+    spread.emplace_back(span.first, span.first + span.values - 1);
+  }
+  for (std::int32_t i = 0; i < 4000; ++i) staircase.emplace_back(i, i + 1500);
+  for (auto* series : {&spread, &staircase}) {
+    std::stable_sort(series->begin(), series->end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<std::int32_t> first, last, ends;
+    for (const auto& [f, l] : *series) {
+      first.push_back(f);
+      last.push_back(l);
+      if (ends.empty() || l != ends.back()) ends.push_back(l);
+    }
+    const Interval both = optimum_interval(first, last, ends);
+    EXPECT_EQ(optimum_interval(first, last, ends, 0), both);
+    EXPECT_EQ(optimum_interval(first, last, ends, SIZE_MAX), both);
+    if (series == &spread) {
+      EXPECT_EQ(both, (Interval{654, 867, 214, 332, 71048}));
     }
   }
 }
