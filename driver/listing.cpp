@@ -27,14 +27,15 @@ const Layout& table_heading(std::int32_t layout_choice) {
 void build_series_line(std::string& line, std::int32_t number, const SeriesId& id,
                        std::int32_t first_year, std::int32_t last_year, std::int32_t n,
                        const float* mean) {
-  line.clear();
-  line.push_back(' ');
-  format_integer(line, number, 6);
-  line.push_back(' ');
-  line.append(id.data(), id.size());
-  format_integer(line, first_year, 8);
-  format_integer(line, last_year, 8);
-  format_integer(line, n, 8);
+  line.resize(1 + 6 + 1 + id.size() + 3 * 8);
+  char* p = line.data();
+  *p++ = ' ';
+  p = put_integer(p, number, 6);
+  *p++ = ' ';
+  p = std::copy(id.begin(), id.end(), p);
+  p = put_integer(p, first_year, 8);
+  p = put_integer(p, last_year, 8);
+  put_integer(p, n, 8);
   if (mean != nullptr) {
     format_fixed(line, static_cast<double>(*mean), 8, 3);
   } else {

@@ -22,6 +22,10 @@ bool parse_real_field(std::string_view field, std::int32_t decimals, float& out)
 /// Appends an integer right-aligned in w columns (w asterisks when it does not fit).
 void format_integer(std::string& out, std::int32_t value, std::int32_t width);
 
+/// Writes what format_integer appends at `at`, which has room for w columns (1 to 16);
+/// returns the end of the field.
+char* put_integer(char* at, std::int32_t value, std::int32_t width);
+
 /// Appends a value rounded to d decimals (ties to even on the exact binary value) right-aligned
 /// in w columns; "0." loses its zero when only that makes it fit; w asterisks when it does not
 /// fit or is not finite. A negative value that rounds to zero keeps its sign.

@@ -1,4 +1,5 @@
 // Field rules for single numeric fields: integer and real input, integer and fixed-point output.
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -214,8 +215,13 @@ void format_integer(std::string& out, std::int32_t value, std::int32_t width) {
     out.append(buf, static_cast<std::size_t>(len));
     return;
   }
-  // A field that fits the local buffer is built in it right to left, two digits at a time, and
-  // appended at once.
+  out.append(buf, static_cast<std::size_t>(put_integer(buf, value, width) - buf));
+}
+
+char* put_integer(char* at, std::int32_t value, std::int32_t width) {
+  // Built right to left in a blank buffer, two digits at a time, then copied in pieces of fixed
+  // size that overlap as the width needs.
+  char buf[16];
   std::memset(buf, ' ', sizeof buf);
   char* const end = buf + sizeof buf;
   char* p = end;
@@ -233,9 +239,19 @@ void format_integer(std::string& out, std::int32_t value, std::int32_t width) {
     *--p = static_cast<char>('0' + magnitude);
   }
   if (value < 0) *--p = '-';
-  char* const start = end - width;
-  if (p < start) std::memset(start, '*', static_cast<std::size_t>(width));
-  out.append(start, static_cast<std::size_t>(width));
+  const auto w = static_cast<std::size_t>(width);
+  if (p < end - width) {
+    std::memset(at, '*', w);
+  } else if (w >= 8) {
+    std::memcpy(at, end - w, 8);
+    std::memcpy(at + w - 8, end - 8, 8);
+  } else if (w >= 4) {
+    std::memcpy(at, end - w, 4);
+    std::memcpy(at + w - 4, end - 4, 4);
+  } else {
+    std::copy(end - w, end, at);
+  }
+  return at + w;
 }
 
 namespace {

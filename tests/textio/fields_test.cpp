@@ -75,6 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
                       IntOutCase{-9999, 5, "-9999"}, IntOutCase{1850, 8, "    1850"},
                       IntOutCase{0, 5, "    0"}, IntOutCase{0, 1, "0"}, IntOutCase{-1, 1, "*"},
                       IntOutCase{7, 1, "7"}, IntOutCase{-7, 3, " -7"},
+                      IntOutCase{12, 2, "12"}, IntOutCase{123, 2, "**"},
+                      IntOutCase{-123, 7, "   -123"}, IntOutCase{5, 16, "               5"},
+                      IntOutCase{-5, 17, "               -5"},
                       IntOutCase{2147483647, 10, "2147483647"},
                       IntOutCase{std::numeric_limits<std::int32_t>::min(), 11, "-2147483648"},
                       IntOutCase{std::numeric_limits<std::int32_t>::min(), 10, "**********"}));
