@@ -261,9 +261,10 @@ namespace {
 // double holds exactly: those below 10^9 that a float holds (24 significant bits, and 5^d has
 // at most 14 for d <= 6; the product stays below 2^53). Rounding the exact product to an integer,
 // ties to even, is then the correctly rounded decimal. Nothing when the value is of another kind.
-char* exact_fixed(char* buf, double value, std::int32_t decimals) {
+// Writes that text so that it ends at `end` (room for 24 characters before it) and returns its
+// start.
+char* exact_fixed(char* end, double value, std::int32_t decimals) {
   static constexpr double kScale[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
-  static constexpr std::uint64_t kPower[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
   if (decimals < 1 || decimals > 6 || !(std::fabs(value) < 1e9)) return nullptr;  // also NaN
   if (static_cast<double>(static_cast<float>(value)) != value) return nullptr;
   const double scaled = value * kScale[decimals];
@@ -273,25 +274,25 @@ char* exact_fixed(char* buf, double value, std::int32_t decimals) {
   const double rest = magnitude - static_cast<double>(units);
   if (rest > 0.5 || (rest == 0.5 && (units & 1u) != 0)) ++units;
 
-  char digits[32];
-  char* const end = digits + sizeof digits;
   char* p = end;
-  const std::uint64_t power = kPower[decimals];
-  std::uint64_t fraction = units % power;
   for (std::int32_t k = 0; k < decimals; ++k) {
-    *--p = static_cast<char>('0' + fraction % 10);
-    fraction /= 10;
+    *--p = static_cast<char>('0' + units % 10);
+    units /= 10;
   }
   *--p = '.';
-  std::uint64_t whole = units / power;
-  do {
-    *--p = static_cast<char>('0' + whole % 10);
-    whole /= 10;
-  } while (whole != 0);
+  while (units >= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (units % 100)], 2);
+    units /= 100;
+  }
+  if (units >= 10) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * units], 2);
+  } else {
+    *--p = static_cast<char>('0' + units);
+  }
   if (negative) *--p = '-';
-  const auto len = static_cast<std::size_t>(end - p);
-  std::memcpy(buf, p, len);
-  return buf + len;
+  return p;
 }
 
 }  // namespace
@@ -302,8 +303,37 @@ void format_fixed(std::string& out, double value, std::int32_t width, std::int32
     out.append(static_cast<std::size_t>(width), '*');
     return;
   }
+  // A value of the exact kind, in a field of at most 24 columns, is written right-aligned in a
+  // blank buffer and appended at once.
+  if (width <= 24) {
+    char field[32];
+    std::memset(field, ' ', sizeof field);
+    char* const field_end = field + sizeof field;
+    if (char* start = exact_fixed(field_end, value, decimals)) {
+      auto len = field_end - start;
+      const bool sign = *start == '-';
+      // "0.500" may drop its zero when that alone makes it fit.
+      if (len > width && start[sign ? 1 : 0] == '0' && start[sign ? 2 : 1] == '.') {
+        if (sign) start[1] = '-';
+        ++start;
+        --len;
+      }
+      if (len > width) {
+        out.append(static_cast<std::size_t>(width), '*');
+      } else {
+        out.append(field_end - width, static_cast<std::size_t>(width));
+      }
+      return;
+    }
+  }
   char buf[400];
-  char* end = exact_fixed(buf, value, decimals);
+  char* end = nullptr;
+  if (width > 24) {
+    char digits[32];
+    if (const char* start = exact_fixed(digits + sizeof digits, value, decimals)) {
+      end = std::copy(start, static_cast<const char*>(digits + sizeof digits), buf);
+    }
+  }
   if (end == nullptr) {
     const auto res = std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::fixed,
                                    decimals < 0 ? 0 : decimals);

@@ -74,9 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
                       IntOutCase{123456, 5, "*****"}, IntOutCase{-10000, 5, "*****"},
                       IntOutCase{-9999, 5, "-9999"}, IntOutCase{1850, 8, "    1850"},
                       IntOutCase{0, 5, "    0"}, IntOutCase{0, 1, "0"}, IntOutCase{-1, 1, "*"},
-                      IntOutCase{7, 1, "7"}, IntOutCase{-7, 3, " -7"},
-                      IntOutCase{12, 2, "12"}, IntOutCase{123, 2, "**"},
-                      IntOutCase{-123, 7, "   -123"}, IntOutCase{5, 16, "               5"},
+                      IntOutCase{7, 1, "7"}, IntOutCase{-7, 3, " -7"}, IntOutCase{12, 2, "12"},
+                      IntOutCase{123, 2, "**"}, IntOutCase{-123, 7, "   -123"},
+                      IntOutCase{5, 16, "               5"},
                       IntOutCase{-5, 17, "               -5"},
                       IntOutCase{2147483647, 10, "2147483647"},
                       IntOutCase{std::numeric_limits<std::int32_t>::min(), 11, "-2147483648"},
@@ -150,8 +150,8 @@ TEST(TextioFields, FixedOutputAppends) {
 }
 
 // Float values (the means of the listing are floats) in fields wide enough for their text are
-// exactly the decimal text that to_chars gives; the values run over the ranges that a float
-// with 1 to 6 decimals holds in a double exactly, ties, signs and zeros among them.
+// exactly the decimal text that to_chars gives, right-aligned; the values run over the ranges that
+// a float with 1 to 6 decimals holds in a double exactly, ties, signs and zeros among them.
 TEST(TextioFields, FixedOutputOfFloatsIsTheExactDecimalText) {
   std::mt19937 rng(31);
   std::uniform_int_distribution<std::uint32_t> bits(0, 0xFFFFFFFFu);
@@ -171,8 +171,13 @@ TEST(TextioFields, FixedOutputOfFloatsIsTheExactDecimalText) {
           std::to_chars(buf, buf + sizeof buf, static_cast<double>(f), std::chars_format::fixed, d);
       ASSERT_EQ(res.ec, std::errc());
       const std::string text(buf, res.ptr);
-      const std::string want = std::string(40 - text.size(), ' ') + text;
-      ASSERT_EQ(fixed_out(f, 40, d), want) << std::setprecision(12) << f << " with " << d;
+      // In 40 columns, in 24 (the widest that is built in place) and in just its own.
+      for (const std::size_t w : {std::size_t{40}, std::size_t{24}, text.size()}) {
+        if (w < text.size()) continue;
+        const std::string want = std::string(w - text.size(), ' ') + text;
+        ASSERT_EQ(fixed_out(f, static_cast<std::int32_t>(w), d), want)
+            << std::setprecision(12) << f << " with " << d << " in " << w;
+      }
     }
   }
 }
