@@ -74,23 +74,21 @@ if command -v valgrind >/dev/null; then
   echo "== the summary's instructions (target at most 10 million on x1, growing at most linearly)"
   x1=$(count --toggle-collect='corvane::Commint*' "$exe" -q spread.rwl)
   echo "spread-years file, x1, whole program: $x1"
-  bench_x1=
-  for factor in 1 2 4 8; do
-    i=$(count --toggle-collect='corvane::Commint*' "$build/bench/corvane_bench" \
-      --benchmark_filter="BM_CommintSpreadYears/$factor/" --benchmark_min_time=0)
-    bench_x1=${bench_x1:-$i}
-    awk -v f="$factor" -v i="$i" -v one="$bench_x1" 'BEGIN {
-      printf "benchmark x%d: %11d  ratio to x1 %5.2f (at most %d)\n", f, i, i / one, f }'
-  done
+  # Each factor of a benchmark FILTER, counted in the functions TOGGLE, against factor 1.
+  factors() {
+    local label=$1 filter=$2 toggle=$3 limit=$4 one= i factor
+    for factor in 1 2 4 8; do
+      i=$(count --toggle-collect="$toggle" "$build/bench/corvane_bench" \
+        --benchmark_filter="$filter/$factor/" --benchmark_min_time=0)
+      one=${one:-$i}
+      awk -v l="$label" -v f="$factor" -v i="$i" -v one="$one" -v lim="$limit" 'BEGIN {
+        printf "%s x%d: %11d  ratio to x1 %5.2f%s\n", l, f, i, i / one,
+          lim ? sprintf(" (at most %d)", f) : "" }'
+    done
+  }
+  factors benchmark BM_CommintSpreadYears 'corvane::Commint*' 1
   echo "== the same with the tournament answering every end year (the search's guarantee)"
-  tour_x1=
-  for factor in 1 2 4 8; do
-    i=$(count --toggle-collect='corvane::optimum_interval*' "$build/bench/corvane_bench" \
-      --benchmark_filter="BM_CommintSpreadYearsTournament/$factor/" --benchmark_min_time=0)
-    tour_x1=${tour_x1:-$i}
-    awk -v f="$factor" -v i="$i" -v one="$tour_x1" 'BEGIN {
-      printf "tournament x%d: %11d  ratio to x1 %5.2f\n", f, i, i / one }'
-  done
+  factors tournament BM_CommintSpreadYearsTournament 'corvane::optimum_interval*' 0
   cd "$here"
 else
   echo "valgrind not found: no instruction count"

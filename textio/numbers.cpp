@@ -200,6 +200,24 @@ constexpr auto kDigitPairs = [] {
   return pairs;
 }();
 
+// Writes the decimal digits of `v` so that they end at `end`, two at a time; returns their
+// start.
+char* digits_before(char* end, std::uint64_t v) {
+  char* p = end;
+  while (v >= 100) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * (v % 100)], 2);
+    v /= 100;
+  }
+  if (v >= 10) {
+    p -= 2;
+    std::memcpy(p, &kDigitPairs[2 * v], 2);
+  } else {
+    *--p = static_cast<char>('0' + v);
+  }
+  return p;
+}
+
 }  // namespace
 
 void format_integer(std::string& out, std::int32_t value, std::int32_t width) {
@@ -224,20 +242,9 @@ char* put_integer(char* at, std::int32_t value, std::int32_t width) {
   char buf[16];
   std::memset(buf, ' ', sizeof buf);
   char* const end = buf + sizeof buf;
-  char* p = end;
-  std::uint32_t magnitude =
+  const std::uint32_t magnitude =
       value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  while (magnitude >= 100) {
-    p -= 2;
-    std::memcpy(p, &kDigitPairs[2 * (magnitude % 100)], 2);
-    magnitude /= 100;
-  }
-  if (magnitude >= 10) {
-    p -= 2;
-    std::memcpy(p, &kDigitPairs[2 * magnitude], 2);
-  } else {
-    *--p = static_cast<char>('0' + magnitude);
-  }
+  char* p = digits_before(end, magnitude);
   if (value < 0) *--p = '-';
   const auto w = static_cast<std::size_t>(width);
   if (p < end - width) {
@@ -280,17 +287,7 @@ char* exact_fixed(char* end, double value, std::int32_t decimals) {
     units /= 10;
   }
   *--p = '.';
-  while (units >= 100) {
-    p -= 2;
-    std::memcpy(p, &kDigitPairs[2 * (units % 100)], 2);
-    units /= 100;
-  }
-  if (units >= 10) {
-    p -= 2;
-    std::memcpy(p, &kDigitPairs[2 * units], 2);
-  } else {
-    *--p = static_cast<char>('0' + units);
-  }
+  p = digits_before(p, units);
   if (negative) *--p = '-';
   return p;
 }
